@@ -1,0 +1,131 @@
+// The Engine: one game's board, its incrementally kept line knowledge, the
+// transposition table and the search state.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/types.h"
+
+namespace quorlith {
+
+class Engine final {
+ public:
+  // Sets every Point of the histories, the box and the table replies to
+  // (0, 0). Nothing else: start_game prepares the board.
+  Engine();
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  // ---- The six operations, in their fixed slot order ----
+
+  // Starts an empty game on an n x n board; callers guarantee 5 <= n <= 32.
+  virtual void start_game(int n);
+  // A stone of side_to_move on protocol square (x, y), which must be a
+  // playable EMPTY cell.
+  virtual void place_stone(int x, int y);
+  // Fixed-depth search of the current position (a depth of 0 counts as 1),
+  // under its own deadline armed from time_per_move_ms; writes the move in
+  // protocol coordinates and plays it. On a full board nothing is played and
+  // both outputs are -1.
+  virtual void think(int* x_out, int* y_out, int depth, int reserved);
+  // Does nothing.
+  virtual void idle_hook();
+  // Takes back the last stone; callers guarantee move_count > 0.
+  virtual void undo_stone();
+  // "Quorlith".
+  virtual const char* name();
+
+  // A stone of side_to_move on engine cell (x, y), a playable EMPTY cell.
+  void make_move(int x, int y);
+
+  // True when protocol square (x, y) lies on the board and is empty.
+  bool is_open_square(int x, int y) const;
+
+  // ---- Evaluation (patterns/evaluation.cpp) ----
+
+  // Static value of the position for the side to move.
+  int32_t evaluate() const;
+
+  // ---- Search (search/) ----
+
+  // Forced-result check: > 0 the side to move makes five by force in that
+  // many plies, < 0 the opponent does, 0 nothing forced. Trial stones are
+  // taken back before it returns.
+  int32_t threat_check();
+  // Fills list (room for MAX_CANDIDATES entries) with this node's moves.
+  void generate_candidates(ScoredMove* list, int& count);
+  // Fail-hard negamax over the inclusive window [alpha, beta].
+  ScoredMove alpha_beta(int depth, bool root, int32_t alpha, int32_t beta);
+  // Records (x, y) as the best move at the current ply.
+  void update_pv(int x, int y);
+  // Raises stop once the deadline has passed.
+  void check_time();
+  // Iterative deepening under time_per_move_ms. Writes the chosen square in
+  // protocol coordinates; always an empty board cell. Returns false (and
+  // writes nothing) only when the board has no empty cell.
+  bool find_best_move(int* x_out, int* y_out);
+
+  // ---- Consistency check ----
+
+  // Recomputes masks, classes, ratings, rating counts, neighbour counts, the
+  // box and the hash words from the stones alone and compares them with the
+  // kept values. Returns an empty string when they agree, else the first
+  // difference. For tests and tools; not used by the search.
+  std::string verify() const;
+
+  // ---- State ----
+
+  Cell cells[GRID_SIDE][GRID_SIDE];  // cells[x][y], engine coordinates
+  int32_t size;
+  int32_t move_count;
+  int32_t side_to_move;
+  int32_t opponent;  // always 1 - side_to_move
+  // Empty playable cells per side and Rating. The Rating-0 entries start at
+  // zero while every cell starts at Rating 0, so they are offset by the
+  // number of playable cells; nothing reads them.
+  int32_t rating_count[2][9];
+  Point move_history[MAX_STONES];
+  Point box_min_history[MAX_STONES];  // box_min just before stone i
+  Point box_max_history[MAX_STONES];  // box_max just before stone i
+  Point box_min;                      // inclusive corners of the candidate area
+  Point box_max;
+  uint32_t hash_index;   // sum of INDEX_KEY mod 2^20
+  uint32_t hash_check1;  // sum of CHECK_KEY_1 mod 2^32
+  uint32_t hash_check2;  // sum of CHECK_KEY_2 mod 2^32
+  HashEntry transposition_table[HASH_SIZE];
+  int32_t nodes;  // stones placed by make_move in the current search
+  struct PvMove {
+    int16_t x;
+    int16_t y;
+  };
+  PvMove pv[MAX_PLY][MAX_PLY];  // triangular principal variation
+  int32_t pv_length[MAX_PLY];
+  bool follow_pv;
+  bool stop;
+  int32_t ply;
+  int32_t time_per_move_ms;
+  int32_t max_depth;
+  int64_t deadline_ms;
+
+  // Search bookkeeping beyond the fields above.
+  // Node-count block (nodes / 4096) at which the clock was last read; the
+  // clock is read whenever nodes has entered a new block since.
+  int32_t clock_block = -1;
+  // The root's first candidate after ordering in the latest iteration; the
+  // answer when no root move finished in time. (0, 0) = none.
+  Point root_first_candidate;
+
+ private:
+  // Re-classifies line k of the EMPTY cell d and re-rates it.
+  void refresh_line(Cell& d, int k);
+  // Recomputes all classes and both ratings of a cell from its masks.
+  void refresh_cell(Cell& d);
+  // The square to answer after a search (see find_best_move).
+  bool resolve_answer(Point preferred, int* x_out, int* y_out);
+};
+
+// The engine reads the clock in milliseconds since the epoch.
+int64_t clock_ms();
+
+}  // namespace quorlith

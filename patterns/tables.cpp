@@ -1,0 +1,34 @@
+#include "patterns/tables.h"
+
+namespace quorlith {
+
+namespace {
+uint8_t rating_table[RATING_TABLE_SIZE];
+int32_t shape_weight[SHAPE_COUNT];
+int32_t move_weight[LINE_TABLE_SIZE];
+}  // namespace
+
+const uint8_t (&RATING_TABLE)[RATING_TABLE_SIZE] = rating_table;
+const int32_t (&SHAPE_WEIGHT)[SHAPE_COUNT] = shape_weight;
+const int32_t (&MOVE_WEIGHT)[LINE_TABLE_SIZE] = move_weight;
+
+void build_pattern_tables() {
+  // 1. Every combination of four line classes.
+  for (uint8_t c0 = 0; c0 < 10; ++c0)
+    for (uint8_t c1 = 0; c1 < 10; ++c1)
+      for (uint8_t c2 = 0; c2 < 10; ++c2)
+        for (uint8_t c3 = 0; c3 < 10; ++c3)
+          rating_table[rating_index(c0, c1, c2, c3)] = rate_classes(c0, c1, c2, c3);
+
+  // 2. Shape weights from the window counts.
+  for (int id = 0; id < SHAPE_COUNT; ++id) {
+    WindowCounts counts;
+    for (int n = 0; n < 5; ++n) counts[n] = SHAPE_WINDOW_COUNTS[id][n];
+    shape_weight[id] = shape_weight_of_counts(counts);
+  }
+
+  // 3. The 32-bit working copy of the move weights.
+  for (int i = 0; i < LINE_TABLE_SIZE; ++i) move_weight[i] = MOVE_WEIGHT_TABLE[i];
+}
+
+}  // namespace quorlith

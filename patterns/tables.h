@@ -1,0 +1,42 @@
+// The engine's pattern tables. All 65,536-entry tables are indexed by
+// (own line_mask byte) * 256 + (other side's byte) for one line of one cell.
+#pragma once
+
+#include <cstdint>
+
+#include "patterns/pattern_rules.h"
+
+namespace quorlith {
+
+constexpr int LINE_TABLE_SIZE = 65536;
+constexpr int RATING_TABLE_SIZE = 10000;
+
+// Constant tables, generated at build time from the rules in pattern_rules.
+extern const uint8_t LINE_CLASS_TABLE[LINE_TABLE_SIZE];   // PatternClass
+extern const uint8_t SHAPE_TABLE[LINE_TABLE_SIZE];        // ShapeId
+extern const int16_t MOVE_WEIGHT_TABLE[LINE_TABLE_SIZE];  // 0, 4, 5, 6, 7, 8 or 15
+extern const int8_t SHAPE_WINDOW_COUNTS[SHAPE_COUNT][5];  // (c1..c5) per ShapeId
+
+// Derived tables, (re)built by build_pattern_tables and read-only otherwise.
+// RATING_TABLE[1000*c0 + 100*c1 + 10*c2 + c3] = rate_classes(c0, c1, c2, c3).
+extern const uint8_t (&RATING_TABLE)[RATING_TABLE_SIZE];
+// Static-evaluation weight of each ShapeId.
+extern const int32_t (&SHAPE_WEIGHT)[SHAPE_COUNT];
+// 32-bit working copy of MOVE_WEIGHT_TABLE, read by score_move.
+extern const int32_t (&MOVE_WEIGHT)[LINE_TABLE_SIZE];
+
+// Fills RATING_TABLE, then SHAPE_WEIGHT, then MOVE_WEIGHT. The contents are
+// the same every time; start_game calls it before it classifies any cell.
+void build_pattern_tables();
+
+// Index of one line of one cell for side `own` in the 65,536-entry tables.
+constexpr int line_index(uint8_t own_byte, uint8_t other_byte) {
+  return own_byte * 256 + other_byte;
+}
+
+// Index of four line classes in RATING_TABLE.
+constexpr int rating_index(uint8_t c0, uint8_t c1, uint8_t c2, uint8_t c3) {
+  return 1000 * c0 + 100 * c1 + 10 * c2 + c3;
+}
+
+}  // namespace quorlith

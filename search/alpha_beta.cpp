@@ -1,0 +1,166 @@
+#include <algorithm>
+
+#include "engine/engine.h"
+#include "patterns/pattern_rules.h"
+#include "search/scan.h"
+
+namespace quorlith {
+
+namespace {
+
+// Stable insertion sort, highest score first: equal scores keep their list
+// order, so the search (and the bench signature) is the same on every
+// toolchain. Lists are short at almost every node.
+void sort_candidates(ScoredMove* list, int count) {
+  for (int i = 1; i < count; ++i) {
+    const ScoredMove item = list[i];
+    int j = i;
+    while (j > 0 && list[j - 1].score < item.score) {
+      list[j] = list[j - 1];
+      --j;
+    }
+    list[j] = item;
+  }
+}
+
+constexpr ScoredMove NO_MOVE_ZERO{0, 0, 0};
+
+// Nodes between two readings of the clock.
+constexpr int CLOCK_BLOCK_SHIFT = 12;  // 4096
+
+}  // namespace
+
+void Engine::update_pv(int x, int y) {
+  pv[ply][ply] = PvMove{static_cast<int16_t>(x), static_cast<int16_t>(y)};
+  const int end = std::min(pv_length[ply + 1], MAX_PLY);
+  for (int i = ply + 1; i < end; ++i) pv[ply][i] = pv[ply + 1][i];
+  pv_length[ply] = pv_length[ply + 1];
+}
+
+void Engine::check_time() {
+  if (clock_ms() >= deadline_ms) stop = true;
+}
+
+ScoredMove Engine::alpha_beta(int depth, bool root, int32_t alpha, int32_t beta) {
+  // 1. No move has reached alpha yet.
+  ScoredMove best{0, 0, alpha - 1};
+
+  // 2. Out of time: unwind.
+  if (stop) return NO_MOVE_ZERO;
+
+  // 3. The clock, once per 4096 placed stones. Threat-check trial stones can
+  //    step over an exact multiple, so the clock is read whenever the count
+  //    has entered a new block of 4096 since the last reading.
+  if ((nodes >> CLOCK_BLOCK_SHIFT) != clock_block) {
+    clock_block = nodes >> CLOCK_BLOCK_SHIFT;
+    check_time();
+  }
+
+  // 4. This node's line starts empty.
+  pv_length[ply] = ply;
+
+  // 5.-7. Forced results. Below the root they end the node; at the root only
+  //       our own five point does.
+  const int32_t forced = threat_check();
+  if (!root && forced != 0) return ScoredMove{0, 0, forced_result_score(forced)};
+  if (root && forced == 1) {
+    ScoredMove five{0, 0, WIN_SCORE - 1};
+    const bool found = scan_neighbour_cells(*this, [&](int x, int y, const Cell& c) {
+      if (c.rating[side_to_move] != RATING_FIVE) return false;
+      five.x = static_cast<int16_t>(x);
+      five.y = static_cast<int16_t>(y);
+      return true;
+    });
+    if (found) {
+      update_pv(five.x, five.y);
+      return five;
+    }
+  }
+
+  // 8. Horizon.
+  if (depth == 0) return ScoredMove{0, 0, evaluate()};
+
+  // 9.-10. Candidates; a root with a single one needs no search.
+  ScoredMove list[MAX_CANDIDATES];
+  int count = 0;
+  generate_candidates(list, count);
+  if (root && count == 1) {
+    update_pv(list[0].x, list[0].y);
+    return list[0];
+  }
+
+  // 11. Raise the previous iteration's move at this ply.
+  if (follow_pv) {
+    follow_pv = false;
+    for (int i = 0; i < count; ++i) {
+      if (list[i].x == pv[0][ply].x && list[i].y == pv[0][ply].y) {
+        follow_pv = true;
+        list[i].score = PV_MOVE_SCORE;
+        break;
+      }
+    }
+  }
+
+  // 12. Order.
+  sort_candidates(list, count);
+
+  // 13. Nothing worth trying: every neighbour cell, in row order.
+  if (count == 0) {
+    scan_neighbour_cells(*this, [&](int x, int y, const Cell&) {
+      list[count++] = ScoredMove{static_cast<int16_t>(x), static_cast<int16_t>(y), 0};
+      return false;
+    });
+  }
+  if (root && count > 0) {
+    root_first_candidate = Point{static_cast<uint8_t>(list[0].x), static_cast<uint8_t>(list[0].y)};
+  }
+
+  // 14. Try each move.
+  for (int i = 0; i < count; ++i) {
+    const int x = list[i].x;
+    const int y = list[i].y;
+    make_move(x, y);
+
+    // 14.2 The table holds the child's value at exactly this depth.
+    int32_t m;
+    const HashEntry& probe = transposition_table[hash_index];
+    if (probe.check1 == hash_check1 && probe.check2 == hash_check2 && probe.depth == depth - 1) {
+      m = probe.score;
+    } else {
+      // 14.3 Search the child with the window negated, formed in 16 bits; a
+      //      forced-result bound widens by the point it gains one ply down.
+      int16_t cb = static_cast<int16_t>(-1 - best.score);
+      if (cb >= MATE_BAND) cb = static_cast<int16_t>(cb + 1);
+      int16_t ca = static_cast<int16_t>(-beta);
+      if (ca <= -MATE_BAND) ca = static_cast<int16_t>(ca - 1);
+      ++ply;
+      const ScoredMove r = alpha_beta(depth - 1, false, ca, cb);
+      --ply;
+      m = pass_up(r.score);
+      if (-cb <= m && m <= -ca) {
+        HashEntry& slot = transposition_table[hash_index];
+        slot.check1 = hash_check1;
+        slot.check2 = hash_check2;
+        slot.score = static_cast<int16_t>(m);
+        slot.depth = static_cast<int16_t>(depth - 1);
+        slot.reply = Point{static_cast<uint8_t>(r.x), static_cast<uint8_t>(r.y)};
+      }
+    }
+
+    // 14.4-14.5 Back to this position; a stop discards the result.
+    undo_stone();
+    if (stop) return NO_MOVE_ZERO;
+
+    // 14.6 Fail-hard: only a value above beta cuts off.
+    if (m > best.score) {
+      best = ScoredMove{static_cast<int16_t>(x), static_cast<int16_t>(y), m};
+      if (m > beta) return ScoredMove{static_cast<int16_t>(x), static_cast<int16_t>(y), beta + 1};
+      update_pv(x, y);
+    }
+  }
+
+  // 15.
+  return best;
+}
+
+}  // namespace quorlith

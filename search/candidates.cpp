@@ -1,0 +1,81 @@
+#include "engine/engine.h"
+#include "patterns/evaluation.h"
+#include "patterns/pattern_rules.h"
+#include "search/scan.h"
+
+namespace quorlith {
+
+namespace {
+
+// Keeps only the first entry, in list order, whose cell carries `rating` for
+// `side`. Such an entry is always present (a cell rated 7 or 8 is a
+// neighbour cell scoring at least 15); if it were not, the list stays.
+void narrow_to_first(const Engine& e, ScoredMove* list, int& count, int side, int rating) {
+  for (int i = 0; i < count; ++i) {
+    if (e.cells[list[i].x][list[i].y].rating[side] == rating) {
+      list[0] = list[i];
+      count = 1;
+      return;
+    }
+  }
+}
+
+ScoredMove scored(int x, int y, int score) {
+  return ScoredMove{static_cast<int16_t>(x), static_cast<int16_t>(y), score};
+}
+
+}  // namespace
+
+// 1. The table move first (key 10000), if the table knows this position.
+// 2. Every other neighbour cell of the box scoring above 1, in row order.
+// 3. Narrowing, first rule that applies: our five point; the enemy's five
+//    point; our open four; against an enemy open-four threat, every cell
+//    where either side makes a four (score above 0).
+void Engine::generate_candidates(ScoredMove* list, int& count) {
+  const int me = side_to_move;
+  const int opp = opponent;
+
+  // 1. Table move. Its cell is checked to be empty, so even a check-word
+  //    collision can never bring an occupied cell into the list.
+  count = 0;
+  list[0].x = -1;
+  int table_x = -1, table_y = -1;
+  const HashEntry& entry = transposition_table[hash_index];
+  if (entry.check1 == hash_check1 && entry.check2 == hash_check2 && entry.reply.x != 0 &&
+      cells[entry.reply.x][entry.reply.y].occupant == EMPTY) {
+    table_x = entry.reply.x;
+    table_y = entry.reply.y;
+    list[0] = scored(table_x, table_y, HASH_MOVE_SCORE);
+    count = 1;
+  }
+
+  // 2. Scan. An entry scoring 1 or less is written but not counted, so the
+  //    next one overwrites it.
+  scan_neighbour_cells(*this, [&](int x, int y, const Cell& c) {
+    if (x == table_x && y == table_y) return false;
+    const int score = score_move(c);
+    list[count] = scored(x, y, score);
+    if (score > 1) ++count;
+    return false;
+  });
+
+  // 3. Narrowing.
+  if (rating_count[me][RATING_FIVE] > 0) {
+    narrow_to_first(*this, list, count, me, RATING_FIVE);
+  } else if (rating_count[opp][RATING_FIVE] > 0) {
+    narrow_to_first(*this, list, count, opp, RATING_FIVE);
+  } else if (rating_count[me][RATING_OPEN_FOUR] > 0) {
+    narrow_to_first(*this, list, count, me, RATING_OPEN_FOUR);
+  } else if (rating_count[opp][RATING_OPEN_FOUR] > 0) {
+    count = 0;
+    scan_neighbour_cells(*this, [&](int x, int y, const Cell& c) {
+      if (c.rating[me] < RATING_FOUR && c.rating[opp] < RATING_FOUR) return false;
+      const int score = score_move(c);
+      list[count] = scored(x, y, score);
+      if (score > 0) ++count;
+      return false;
+    });
+  }
+}
+
+}  // namespace quorlith

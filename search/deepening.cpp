@@ -1,0 +1,110 @@
+#include <algorithm>
+#include <chrono>
+
+#include "engine/engine.h"
+#include "patterns/evaluation.h"
+
+namespace quorlith {
+
+namespace {
+
+constexpr int32_t DEFAULT_TIME_MS = 8000;
+constexpr int32_t DEFAULT_MAX_DEPTH = 15;
+constexpr int FIRST_ITERATION_DEPTH = 7;
+// pv has MAX_PLY rows, so no search goes deeper than this.
+constexpr int DEEPEST_SEARCH = MAX_PLY - 1;
+
+}  // namespace
+
+int64_t clock_ms() {
+  // A monotonic clock: a wall clock stepped back by the system would
+  // otherwise stretch the deadline.
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Clears the search state and arms the deadline from time_per_move_ms.
+static void start_search(Engine& e) {
+  if (e.time_per_move_ms <= 0) e.time_per_move_ms = DEFAULT_TIME_MS;
+  e.deadline_ms = clock_ms() + e.time_per_move_ms;
+  e.ply = 0;
+  e.nodes = 0;
+  e.stop = false;
+  e.clock_block = -1;
+  e.root_first_candidate = Point{};
+}
+
+// The answer: the preferred move (pv[0][0] after deepening) when a root move
+// finished; else the root's first
+// candidate after ordering; else the empty cell with the highest move score
+// (first in row order), which on a board without stones is the centre.
+// False only when the board has no empty cell.
+bool Engine::resolve_answer(Point preferred, int* x_out, int* y_out) {
+  auto is_empty_cell = [&](int x, int y) {
+    return x >= BORDER && y >= BORDER && x < size + BORDER && y < size + BORDER &&
+           cells[x][y].occupant == EMPTY;
+  };
+  int x = preferred.x;
+  int y = preferred.y;
+  if (!is_empty_cell(x, y)) {
+    x = root_first_candidate.x;
+    y = root_first_candidate.y;
+  }
+  if (!is_empty_cell(x, y)) {
+    const int centre = size / 2 + BORDER;
+    if (move_count == 0) {
+      x = y = centre;
+    } else {
+      int best = -1;
+      for (int cy = BORDER; cy < size + BORDER; ++cy)
+        for (int cx = BORDER; cx < size + BORDER; ++cx) {
+          if (cells[cx][cy].occupant != EMPTY) continue;
+          const int score = score_move(cells[cx][cy]);
+          if (score > best) {
+            best = score;
+            x = cx;
+            y = cy;
+          }
+        }
+      if (best < 0) return false;
+    }
+  }
+  *x_out = x - BORDER;
+  *y_out = y - BORDER;
+  return true;
+}
+
+// Iterative deepening from depth 7 to max_depth until the clock stops it.
+// A max_depth from 2 to 6 runs one iteration at exactly that depth; above 63
+// it is searched as 63.
+bool Engine::find_best_move(int* x_out, int* y_out) {
+  if (max_depth < 2) max_depth = DEFAULT_MAX_DEPTH;
+  start_search(*this);
+  for (auto& row : pv)
+    for (auto& move : row) move = PvMove{0, 0};
+
+  const int last = std::min<int>(max_depth, DEEPEST_SEARCH);
+  const int first = std::min(FIRST_ITERATION_DEPTH, last);
+  for (int depth = first; depth <= last; ++depth) {
+    follow_pv = true;
+    if (stop) break;
+    alpha_beta(depth, true, -ROOT_BOUND, ROOT_BOUND);
+  }
+  return resolve_answer(Point{static_cast<uint8_t>(pv[0][0].x), static_cast<uint8_t>(pv[0][0].y)},
+                        x_out, y_out);
+}
+
+// One root search at a fixed depth, answered from the returned record, then
+// played. It arms its own deadline, so it works whenever it is called.
+void Engine::think(int* x_out, int* y_out, int depth, int /*reserved*/) {
+  depth = std::clamp(depth, 1, DEEPEST_SEARCH);
+  start_search(*this);
+  const ScoredMove r = alpha_beta(depth, true, -ROOT_BOUND, ROOT_BOUND);
+  if (!resolve_answer(Point{static_cast<uint8_t>(r.x), static_cast<uint8_t>(r.y)}, x_out, y_out)) {
+    *x_out = *y_out = -1;
+    return;
+  }
+  place_stone(*x_out, *y_out);
+}
+
+}  // namespace quorlith
