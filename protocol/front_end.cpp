@@ -1,0 +1,261 @@
+#include "protocol/front_end.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <limits>
+#include <new>
+
+namespace quorlith {
+
+namespace {
+
+constexpr std::string_view NOT_STARTED = "ERROR START command must be issued first\n";
+constexpr std::string_view BAD_PARAMETER = "ERROR bad command parameter\n";
+constexpr std::string_view UNKNOWN_COMMAND = "UNKNOWN command\n";
+constexpr std::string_view ABOUT_TEXT =
+    "name=\"Quorlith\", version=\"1.0\", author=\"Quorlith developers\"\n";
+
+// Lines kept between commands never hold more than this; a longer buffer is
+// released after its command.
+constexpr std::size_t KEPT_LINE_CAPACITY = 4096;
+
+[[nodiscard]] bool equals_ignoring_case(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && match_keyword(a, b).has_value();
+}
+
+[[nodiscard]] int32_t saturating_thousandfold(int32_t seconds) {
+  const int64_t ms = int64_t{seconds} * 1000;
+  return static_cast<int32_t>(std::clamp<int64_t>(ms, std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
+}
+
+}  // namespace
+
+std::unique_ptr<Engine> make_engine_on_heap() {
+  return std::unique_ptr<Engine>(new (std::nothrow) Engine());
+}
+
+FrontEnd::FrontEnd(std::istream& in, std::ostream& out, EngineFactory make_engine)
+    : in_(in), out_(out), make_engine_(make_engine) {}
+
+void FrontEnd::run() {
+  while (step()) {
+  }
+}
+
+bool FrontEnd::step() {
+  const LineStatus status = read_line(*in_.rdbuf(), line_);
+  if (status == LineStatus::END_OF_INPUT) return false;
+  Next next = Next::CONTINUE;
+  if (status == LineStatus::OVERLONG) {
+    reply_and_flush(UNKNOWN_COMMAND);  // an overlong line matches no keyword
+  } else {
+    next = dispatch_command(line_);
+  }
+  if (line_.capacity() > KEPT_LINE_CAPACITY) std::string().swap(line_);
+  return next == Next::CONTINUE;
+}
+
+// The keywords are tried in this order and the first match decides: "start"
+// before "st", so every line beginning with "start" is START and every other
+// line beginning with "st" (even "stop") is st.
+FrontEnd::Next FrontEnd::dispatch_command(std::string_view line) {
+  const bool in_game = settings_.board_size != 0;
+  if (auto rest = match_keyword("info", line)) {
+    command_info(*rest);
+  } else if (auto rest = match_keyword("start", line)) {
+    start_new_game(read_number(*rest));
+    flush();
+  } else if (auto rest = match_keyword("st", line)) {
+    command_st(*rest);
+  } else if (auto rest = match_keyword("sd", line)) {
+    command_sd(*rest);
+  } else if (auto rest = match_keyword("turn", line)) {
+    if (!in_game) {
+      not_started();
+    } else if (const auto square = parse_free_square(*rest)) {
+      record_stone(square->x, square->y);
+      engine_turn();
+    }
+  } else if (auto rest = match_keyword("play", line)) {
+    if (!in_game) {
+      not_started();
+    } else if (const auto square = parse_free_square(*rest)) {
+      play_and_echo(square->x, square->y);
+    }
+  } else if (match_keyword("begin", line)) {
+    if (!in_game) {
+      not_started();
+    } else {
+      engine_turn();
+    }
+  } else if (match_keyword("about", line)) {
+    reply_and_flush(ABOUT_TEXT);
+  } else if (match_keyword("end", line)) {
+    return Next::QUIT;
+  } else if (match_keyword("board", line)) {
+    if (!in_game) {
+      // The board lines that follow are then read as commands of their own.
+      not_started();
+    } else {
+      return command_board();
+    }
+  } else {
+    reply_and_flush(UNKNOWN_COMMAND);
+  }
+  return Next::CONTINUE;
+}
+
+// Each key only has to begin the text; no key begins another, so at most one
+// applies. Unknown keys (rule, folder, ...) are ignored without a reply.
+void FrontEnd::command_info(std::string_view rest) {
+  GameSettings& s = settings_;
+  if (auto value = match_keyword("max_memory", rest)) s.max_memory = read_number(*value);
+  if (auto value = match_keyword("timeout_match", rest)) s.timeout_match = read_number(*value);
+  if (auto value = match_keyword("timeout_turn", rest)) {
+    s.timeout_turn = read_number(*value);
+    s.declared_turn_limit = s.timeout_turn;
+  }
+  if (auto value = match_keyword("time_left", rest)) {
+    s.time_left = read_number(*value);
+    s.time_left_sent = true;
+  }
+}
+
+// The replies of st and sd are not flushed: they reach the reader with the
+// next flushed reply.
+void FrontEnd::command_st(std::string_view rest) {
+  GameSettings& s = settings_;
+  s.st_seconds = read_number(rest);
+  if (s.st_seconds < 1) {
+    reply("Please Set Correct Time!\n");
+    return;
+  }
+  s.timeout_turn = saturating_thousandfold(s.st_seconds);
+  s.declared_turn_limit = s.timeout_turn;
+  char text[64];
+  const int length = std::snprintf(text, sizeof text, "Set Time to %3.2fs.\n",
+                                   static_cast<double>(s.st_seconds));
+  reply(std::string_view(text, static_cast<std::size_t>(length)));
+}
+
+void FrontEnd::command_sd(std::string_view rest) {
+  GameSettings& s = settings_;
+  s.sd_depth = read_number(rest);
+  if (s.sd_depth < 1) {
+    reply("Please Set Correct Depth!\n");
+    return;
+  }
+  if (!s.engine) {
+    reply("ZEM Engine Not Initialized!\n");
+    return;
+  }
+  // The principal variation has MAX_PLY rows, so deeper requests are
+  // clamped, and the reply names the depth that will be searched.
+  s.sd_depth = std::min(s.sd_depth, MAX_SD_DEPTH);
+  s.engine->max_depth = s.sd_depth;
+  char text[48];
+  const int length = std::snprintf(text, sizeof text, "Set Depth to %d.\n", s.sd_depth);
+  reply(std::string_view(text, static_cast<std::size_t>(length)));
+}
+
+// Board lines are "x,y,who" up to a line that is exactly "done" (any case).
+// Every valid line places the next stone of the game whatever its who, so the
+// lines must come in play order. A line that is not valid is skipped without
+// a reply; so is a square that already holds a stone, which lets a manager
+// send the whole position again before every move: the stones already on the
+// board are passed over and only the new ones are placed.
+FrontEnd::Next FrontEnd::command_board() {
+  for (;;) {
+    const LineStatus status = read_line(*in_.rdbuf(), line_);
+    if (status == LineStatus::END_OF_INPUT) return Next::QUIT;
+    if (status == LineStatus::OVERLONG) continue;
+    if (const auto board_line = parse_board_line(line_, settings_.board_size)) {
+      const Square sq = board_line->square;
+      if (settings_.engine->is_open_square(sq.x, sq.y)) record_stone(sq.x, sq.y);
+    }
+    if (equals_ignoring_case("done", line_)) break;
+  }
+  engine_turn();
+  return Next::CONTINUE;
+}
+
+std::optional<Square> FrontEnd::parse_free_square(std::string_view rest) {
+  const auto square = parse_move(rest, settings_.board_size);
+  if (!square || !settings_.engine->is_open_square(square->x, square->y)) {
+    reply_and_flush(BAD_PARAMETER);
+    return std::nullopt;
+  }
+  return square;
+}
+
+// START n. Sizes the protocol refuses, and sizes beyond this engine's grid,
+// change nothing, a game in progress included. Otherwise the old engine goes
+// before the new one is made, so two never live at once.
+void FrontEnd::start_new_game(int32_t n) {
+  GameSettings& s = settings_;
+  if (n < MIN_BOARD_SIZE) {
+    reply("Na tomhle nejde hrat!\n");
+    return;
+  }
+  if (n > PROTOCOL_MAX_BOARD_SIZE || n > MAX_BOARD_SIZE) {
+    const int32_t limit = n > PROTOCOL_MAX_BOARD_SIZE ? PROTOCOL_MAX_BOARD_SIZE : MAX_BOARD_SIZE;
+    char text[64];
+    const int length =
+        std::snprintf(text, sizeof text, "Moc velka plocha, podporuji max %d policek!\n", limit);
+    reply(std::string_view(text, static_cast<std::size_t>(length)));
+    return;
+  }
+  s.move_number = 1;
+  s.engine.reset();
+  s.board_size = 0;
+  s.engine = make_engine_();
+  if (!s.engine) {
+    reply("ZEM Engine Load Error!\n");
+    return;
+  }
+  s.engine->start_game(n);
+  s.engine->max_depth = START_MAX_DEPTH;
+  s.engine->time_per_move_ms = START_TIME_PER_MOVE_MS;
+  s.board_size = n;
+  reply("OK\n");
+}
+
+// Callers guarantee an empty board square.
+void FrontEnd::record_stone(int32_t x, int32_t y) {
+  settings_.engine->place_stone(x, y);
+  ++settings_.move_number;
+}
+
+void FrontEnd::play_and_echo(int32_t x, int32_t y) {
+  record_stone(x, y);
+  write_move(x, y);
+  flush();
+}
+
+void FrontEnd::reply(std::string_view text) {
+  out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+void FrontEnd::reply_and_flush(std::string_view text) {
+  reply(text);
+  flush();
+}
+
+void FrontEnd::write_move(int32_t x, int32_t y) {
+  char text[32];
+  char* end = std::to_chars(text, text + 12, x).ptr;
+  *end++ = ',';
+  end = std::to_chars(end, end + 12, y).ptr;
+  *end++ = '\n';
+  reply(std::string_view(text, static_cast<std::size_t>(end - text)));
+}
+
+void FrontEnd::not_started() { reply_and_flush(NOT_STARTED); }
+
+// A reader that has gone away leaves the stream failed; replies are then
+// dropped and the commands still run to the end of input.
+void FrontEnd::flush() { out_.flush(); }
+
+}  // namespace quorlith
