@@ -40,27 +40,27 @@ FrontEnd::FrontEnd(std::istream& in, std::ostream& out, EngineFactory make_engin
     : in_(in), out_(out), make_engine_(make_engine) {}
 
 void FrontEnd::run() {
-  while (step()) {
+  while (step() == Step::COMMAND_DONE) {
   }
 }
 
-bool FrontEnd::step() {
+FrontEnd::Step FrontEnd::step() {
   const LineStatus status = read_line(*in_.rdbuf(), line_);
-  if (status == LineStatus::END_OF_INPUT) return false;
-  Next next = Next::CONTINUE;
+  if (status == LineStatus::END_OF_INPUT) return Step::END_OF_INPUT;
+  Step next = Step::COMMAND_DONE;
   if (status == LineStatus::OVERLONG) {
     reply_and_flush(UNKNOWN_COMMAND);  // an overlong line matches no keyword
   } else {
     next = dispatch_command(line_);
   }
   if (line_.capacity() > KEPT_LINE_CAPACITY) std::string().swap(line_);
-  return next == Next::CONTINUE;
+  return next;
 }
 
 // The keywords are tried in this order and the first match decides: "start"
 // before "st", so every line beginning with "start" is START and every other
 // line beginning with "st" (even "stop") is st.
-FrontEnd::Next FrontEnd::dispatch_command(std::string_view line) {
+FrontEnd::Step FrontEnd::dispatch_command(std::string_view line) {
   const bool in_game = settings_.board_size != 0;
   if (auto rest = match_keyword("info", line)) {
     command_info(*rest);
@@ -93,7 +93,7 @@ FrontEnd::Next FrontEnd::dispatch_command(std::string_view line) {
   } else if (match_keyword("about", line)) {
     reply_and_flush(ABOUT_TEXT);
   } else if (match_keyword("end", line)) {
-    return Next::QUIT;
+    return Step::END;
   } else if (match_keyword("board", line)) {
     if (!in_game) {
       // The board lines that follow are then read as commands of their own.
@@ -104,7 +104,7 @@ FrontEnd::Next FrontEnd::dispatch_command(std::string_view line) {
   } else {
     reply_and_flush(UNKNOWN_COMMAND);
   }
-  return Next::CONTINUE;
+  return Step::COMMAND_DONE;
 }
 
 // Each key only has to begin the text; no key begins another, so at most one
@@ -166,10 +166,10 @@ void FrontEnd::command_sd(std::string_view rest) {
 // a reply; so is a square that already holds a stone, which lets a manager
 // send the whole position again before every move: the stones already on the
 // board are passed over and only the new ones are placed.
-FrontEnd::Next FrontEnd::command_board() {
+FrontEnd::Step FrontEnd::command_board() {
   for (;;) {
     const LineStatus status = read_line(*in_.rdbuf(), line_);
-    if (status == LineStatus::END_OF_INPUT) return Next::QUIT;
+    if (status == LineStatus::END_OF_INPUT) return Step::END_OF_INPUT;
     if (status == LineStatus::OVERLONG) continue;
     if (const auto board_line = parse_board_line(line_, settings_.board_size)) {
       const Square sq = board_line->square;
@@ -178,7 +178,7 @@ FrontEnd::Next FrontEnd::command_board() {
     if (equals_ignoring_case("done", line_)) break;
   }
   engine_turn();
-  return Next::CONTINUE;
+  return Step::COMMAND_DONE;
 }
 
 std::optional<Square> FrontEnd::parse_free_square(std::string_view rest) {

@@ -54,11 +54,17 @@ class FrontEnd {
   FrontEnd(const FrontEnd&) = delete;
   FrontEnd& operator=(const FrontEnd&) = delete;
 
+  enum class Step {
+    COMMAND_DONE,  // a line was read and carried out
+    END,           // END was read
+    END_OF_INPUT,  // input ended, also inside a board block
+  };
+
   // The main loop: reads and carries out commands until END or end of input.
   void run();
-  // Reads and carries out one command line. False once the process should
-  // end (END, or end of input, also inside a board block).
-  bool step();
+  // Reads and carries out one command line; anything but COMMAND_DONE means
+  // the process should end.
+  Step step();
 
   [[nodiscard]] const GameSettings& settings() const { return settings_; }
   // The engine of the current game, or nullptr.
@@ -68,13 +74,11 @@ class FrontEnd {
   [[nodiscard]] int searches_run() const { return searches_run_; }
 
  private:
-  enum class Next { CONTINUE, QUIT };
-
-  Next dispatch_command(std::string_view line);
+  Step dispatch_command(std::string_view line);
   void command_info(std::string_view rest);
   void command_st(std::string_view rest);
   void command_sd(std::string_view rest);
-  Next command_board();
+  Step command_board();
   // Parses a TURN or PLAY argument; a bad or occupied square is answered and
   // gives nothing.
   std::optional<Square> parse_free_square(std::string_view rest);

@@ -70,9 +70,14 @@ LineStatus read_line(std::streambuf& in, std::string& line) {
     const char byte = Traits::to_char_type(c);
     if (byte == '\n') break;
     if (line.size() < MAX_LINE_BYTES) {
-      // Grow straight to the cap rather than doubling past it.
-      if (line.size() == line.capacity() && line.capacity() >= MAX_LINE_BYTES / 2)
-        line.reserve(MAX_LINE_BYTES);
+      // Grow straight to the cap rather than doubling past it (a string's own
+      // reserve may round up to twice its old size, so start a fresh one).
+      if (line.size() == line.capacity() && line.capacity() >= MAX_LINE_BYTES / 2) {
+        std::string at_cap;
+        at_cap.reserve(MAX_LINE_BYTES);
+        at_cap.append(line);
+        line.swap(at_cap);
+      }
       line.push_back(byte);
     } else {
       overlong = true;  // read through, keep nothing more
