@@ -1,6 +1,11 @@
 #include "engine/engine.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
 
 #include "engine/keys.h"
 #include "patterns/tables.h"
@@ -16,6 +21,19 @@ constexpr Direction NEAR_OFFSETS[8] = {{-1, -1}, {0, -1}, {1, -1}, {-1, 0},
 constexpr Direction FAR_OFFSETS[8] = {{-2, -2}, {0, -2}, {2, -2}, {-2, 0},
                                       {2, 0},   {-2, 2}, {0, 2},  {2, 2}};
 
+// The grid is cells[x][y], so one step (dx, dy) moves dx * GRID_SIDE + dy
+// records in memory.
+constexpr int grid_step(Direction d) { return d.dx * GRID_SIDE + d.dy; }
+constexpr int LINE_STEP[4] = {grid_step(DIRECTIONS[0]), grid_step(DIRECTIONS[1]),
+                              grid_step(DIRECTIONS[2]), grid_step(DIRECTIONS[3])};
+constexpr std::array<int, 8> steps_of(const Direction (&offsets)[8]) {
+  std::array<int, 8> steps{};
+  for (int i = 0; i < 8; ++i) steps[i] = grid_step(offsets[i]);
+  return steps;
+}
+constexpr std::array<int, 8> NEAR_STEPS = steps_of(NEAR_OFFSETS);
+constexpr std::array<int, 8> FAR_STEPS = steps_of(FAR_OFFSETS);
+
 // Bit of the cell d steps from a stone, as seen from that cell: a cell in the
 // negative direction sees the stone d steps on its positive side, and the
 // other way round.
@@ -26,12 +44,46 @@ uint8_t class_of(const Cell& c, int k, int s) {
   return LINE_CLASS_TABLE[line_index(c.line_mask[k][s], c.line_mask[k][1 - s])];
 }
 
+// Classes that the rating rule cannot tell apart: classes 0 to 3 never count,
+// 4 and 5 count only as "a three or an open two".
+constexpr uint8_t RATING_GROUP[10] = {0, 0, 0, 0, 4, 4, 6, 7, 8, 9};
+
+// The rating of side s from the cell's four classes of that side, with the
+// decimal RATING_TABLE index 1000*c0 + 100*c1 + 10*c2 + c3 formed by one
+// multiplication: the classes [k][s] sit in bytes 2k + s of the 8-byte
+// pattern_class block; masked into 16-bit lanes, a multiplier with 1000,
+// 100, 10 and 1 in its lanes sums the four weighted products into the top
+// lane (at most 9999, and the lower lanes never carry into it).
 uint8_t rating_of(const Cell& c, int s) {
-  return RATING_TABLE[rating_index(c.pattern_class[0][s], c.pattern_class[1][s],
-                                   c.pattern_class[2][s], c.pattern_class[3][s])];
+  uint64_t classes;
+  std::memcpy(&classes, c.pattern_class, sizeof classes);
+  constexpr uint64_t LANES = 0x00FF00FF00FF00FFull;
+  constexpr uint64_t WEIGHTS = (1000ull << 48) | (100ull << 32) | (10ull << 16) | 1ull;
+  const uint64_t index = (((classes >> (8 * s)) & LANES) * WEIGHTS) >> 48;
+  return RATING_TABLE[index];
 }
 
 }  // namespace
+
+namespace {
+constexpr std::size_t HUGE_PAGE = std::size_t{2} << 20;
+}  // namespace
+
+void* Engine::operator new(std::size_t bytes, const std::nothrow_t&) noexcept {
+  const std::size_t rounded = (bytes + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
+  void* memory = std::aligned_alloc(HUGE_PAGE, rounded);
+  // Only a hint: without huge pages the engine works the same, more slowly.
+  if (memory != nullptr) madvise(memory, rounded, MADV_HUGEPAGE);
+  return memory;
+}
+
+void* Engine::operator new(std::size_t bytes) {
+  void* memory = operator new(bytes, std::nothrow);
+  if (memory == nullptr) throw std::bad_alloc();
+  return memory;
+}
+
+void Engine::operator delete(void* memory) noexcept { std::free(memory); }
 
 Engine::Engine() {
   for (int i = 0; i < MAX_STONES; ++i) {
@@ -136,15 +188,50 @@ void Engine::refresh_cell(Cell& d) {
   d.rating[1] = rating_of(d, 1);
 }
 
-void Engine::refresh_line(Cell& d, int k) {
-  d.pattern_class[k][0] = class_of(d, k, 0);
-  d.pattern_class[k][1] = class_of(d, k, 1);
-  --rating_count[0][d.rating[0]];
-  --rating_count[1][d.rating[1]];
-  d.rating[0] = rating_of(d, 0);
-  d.rating[1] = rating_of(d, 1);
-  ++rating_count[0][d.rating[0]];
-  ++rating_count[1][d.rating[1]];
+// Re-classifies line k of the empty cell d for both sides after one of its
+// mask bytes changed (each side's class depends on both bytes), and re-rates
+// a side whose class changed. A side whose class stayed keeps its rating,
+// and its count stays as it was.
+inline void Engine::refresh_line(Cell& d, int k) {
+  const unsigned a = d.line_mask[k][0];
+  const unsigned b = d.line_mask[k][1];
+  const uint8_t classes[2] = {LINE_CLASS_TABLE[(a << 8) | b], LINE_CLASS_TABLE[(b << 8) | a]};
+  for (int s = 0; s < 2; ++s) {
+    const uint8_t before = d.pattern_class[k][s];
+    if (classes[s] == before) continue;
+    d.pattern_class[k][s] = classes[s];
+    // Classes of one rating group are interchangeable in the rating rule, so
+    // a change within a group cannot change the rating.
+    if (RATING_GROUP[classes[s]] == RATING_GROUP[before]) continue;
+    const uint8_t r = rating_of(d, s);
+    --rating_count[s][d.rating[s]];
+    ++rating_count[s][r];
+    d.rating[s] = r;
+  }
+}
+
+// Enters (or takes out) a stone of side s on `centre` in the masks of the 32
+// cells within four steps along its four lines, and re-rates the empty ones.
+// Unrolled at compile time: every cell offset and mask bit is a constant.
+template <bool PLACE>
+inline void Engine::update_lines(Cell* centre, int s) {
+  auto update = [&]<int K, int D>() {
+    constexpr int step = LINE_STEP[K];
+    Cell& below = centre[-D * step];  // sees the stone D steps on its positive side
+    Cell& above = centre[D * step];   // sees it D steps on its negative side
+    if constexpr (PLACE) {
+      below.line_mask[K][s] |= bit_seen_from_negative(D);
+      above.line_mask[K][s] |= bit_seen_from_positive(D);
+    } else {
+      below.line_mask[K][s] &= static_cast<uint8_t>(~bit_seen_from_negative(D));
+      above.line_mask[K][s] &= static_cast<uint8_t>(~bit_seen_from_positive(D));
+    }
+    if (below.occupant == EMPTY) refresh_line(below, K);
+    if (above.occupant == EMPTY) refresh_line(above, K);
+  };
+  [&]<int... I>(std::integer_sequence<int, I...>) {
+    (update.template operator()<I / 4, I % 4 + 1>(), ...);
+  }(std::make_integer_sequence<int, 16>{});
 }
 
 void Engine::make_move(int x, int y) {
@@ -171,23 +258,12 @@ void Engine::make_move(int x, int y) {
 
   // 3. Enter the stone into the masks of the 32 cells in reach; re-rate the
   //    empty ones. The border guarantees every cell lies inside the grid.
-  for (int k = 0; k < 4; ++k) {
-    const auto [dx, dy] = DIRECTIONS[k];
-    for (int d = 1; d <= 4; ++d) {
-      Cell& c = cells[x - d * dx][y - d * dy];
-      c.line_mask[k][s] |= bit_seen_from_negative(d);
-      if (c.occupant == EMPTY) refresh_line(c, k);
-    }
-    for (int d = 1; d <= 4; ++d) {
-      Cell& c = cells[x + d * dx][y + d * dy];
-      c.line_mask[k][s] |= bit_seen_from_positive(d);
-      if (c.occupant == EMPTY) refresh_line(c, k);
-    }
-  }
+  Cell* const centre = &q;
+  update_lines<true>(centre, s);
 
   // 4. Neighbour counts.
-  for (const auto [dx, dy] : NEAR_OFFSETS) ++cells[x + dx][y + dy].near_count;
-  for (const auto [dx, dy] : FAR_OFFSETS) ++cells[x + dx][y + dy].far_count;
+  for (const int offset : NEAR_STEPS) ++centre[offset].near_count;
+  for (const int offset : FAR_STEPS) ++centre[offset].far_count;
 
   // 5. Additive hash words.
   hash_index = (hash_index + static_cast<uint32_t>(INDEX_KEY[s][y][x])) & HASH_MASK;
@@ -225,23 +301,12 @@ void Engine::undo_stone() {
   hash_check2 -= static_cast<uint32_t>(CHECK_KEY_2[s][y][x]);
 
   // 4. Take the stone out of the masks in reach.
-  for (int k = 0; k < 4; ++k) {
-    const auto [dx, dy] = DIRECTIONS[k];
-    for (int d = 1; d <= 4; ++d) {
-      Cell& c = cells[x - d * dx][y - d * dy];
-      c.line_mask[k][s] &= static_cast<uint8_t>(~bit_seen_from_negative(d));
-      if (c.occupant == EMPTY) refresh_line(c, k);
-    }
-    for (int d = 1; d <= 4; ++d) {
-      Cell& c = cells[x + d * dx][y + d * dy];
-      c.line_mask[k][s] &= static_cast<uint8_t>(~bit_seen_from_positive(d));
-      if (c.occupant == EMPTY) refresh_line(c, k);
-    }
-  }
+  Cell* const centre = &q;
+  update_lines<false>(centre, s);
 
   // 5. Neighbour counts.
-  for (const auto [dx, dy] : NEAR_OFFSETS) --cells[x + dx][y + dy].near_count;
-  for (const auto [dx, dy] : FAR_OFFSETS) --cells[x + dx][y + dy].far_count;
+  for (const int offset : NEAR_STEPS) --centre[offset].near_count;
+  for (const int offset : FAR_STEPS) --centre[offset].far_count;
 }
 
 }  // namespace quorlith

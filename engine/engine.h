@@ -2,7 +2,9 @@
 // transposition table and the search state.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string>
 
 #include "engine/types.h"
@@ -16,6 +18,13 @@ class Engine final {
   Engine();
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
+
+  // The engine lives on the heap in memory aligned for huge pages: the
+  // search probes the 16 MB transposition table at random after every move,
+  // and small pages would make nearly every probe a TLB miss.
+  static void* operator new(std::size_t bytes);
+  static void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept;
+  static void operator delete(void* memory) noexcept;
 
   // ---- The six operations, in their fixed slot order ----
 
@@ -119,6 +128,9 @@ class Engine final {
  private:
   // Re-classifies line k of the EMPTY cell d and re-rates it.
   void refresh_line(Cell& d, int k);
+  // Enters or takes out a stone's bits in the masks of the cells in reach.
+  template <bool PLACE>
+  void update_lines(Cell* centre, int s);
   // Recomputes all classes and both ratings of a cell from its masks.
   void refresh_cell(Cell& d);
   // The square to answer after a search (see find_best_move).

@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "engine/engine.h"
+#include "engine/keys.h"
 #include "patterns/pattern_rules.h"
 #include "search/scan.h"
 
@@ -119,6 +120,13 @@ ScoredMove Engine::alpha_beta(int depth, bool root, int32_t alpha, int32_t beta)
   for (int i = 0; i < count; ++i) {
     const int x = list[i].x;
     const int y = list[i].y;
+    // The next move's table slot is known already: start fetching it so the
+    // probe after that move does not wait for memory.
+    if (i + 1 < count) {
+      const ScoredMove& next = list[i + 1];
+      const uint32_t slot = (hash_index + static_cast<uint32_t>(INDEX_KEY[side_to_move][next.y][next.x])) & HASH_MASK;
+      __builtin_prefetch(&transposition_table[slot]);
+    }
     make_move(x, y);
 
     // 14.2 The table holds the child's value at exactly this depth.
