@@ -5,13 +5,12 @@
 
 namespace quorlith {
 
+// Each line counts for side 0 (MOVE_WEIGHT of its bytes in that order) and
+// for side 1 (the bytes swapped); LINE_MOVE_WEIGHT holds the two together.
 int score_move(const Cell& cell) {
   int total = 0;
-  for (int k = 0; k < 4; ++k) {
-    const uint8_t a = cell.line_mask[k][0];
-    const uint8_t b = cell.line_mask[k][1];
-    total += MOVE_WEIGHT[line_index(a, b)] + MOVE_WEIGHT[line_index(b, a)];
-  }
+  for (int k = 0; k < 4; ++k)
+    total += LINE_MOVE_WEIGHT[line_index(cell.line_mask[k][0], cell.line_mask[k][1])];
   if (cell.near_count != 0) total += 1;
   return total;
 }
@@ -25,7 +24,7 @@ int32_t Engine::evaluate() const {
     const Cell& c = cells[move_history[i].x][move_history[i].y];
     const int s = c.occupant;
     for (int k = 0; k < 4; ++k)
-      sum[s] += SHAPE_WEIGHT[SHAPE_TABLE[line_index(c.line_mask[k][s], c.line_mask[k][1 - s])]];
+      sum[s] += LINE_SHAPE_WEIGHT[line_index(c.line_mask[k][s], c.line_mask[k][1 - s])];
   }
   return sum[side_to_move] - sum[opponent];
 }

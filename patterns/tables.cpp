@@ -6,11 +6,15 @@ namespace {
 uint8_t rating_table[RATING_TABLE_SIZE];
 int32_t shape_weight[SHAPE_COUNT];
 int32_t move_weight[LINE_TABLE_SIZE];
+uint8_t line_move_weight[LINE_TABLE_SIZE];
+uint8_t line_shape_weight[LINE_TABLE_SIZE];
 }  // namespace
 
 const uint8_t (&RATING_TABLE)[RATING_TABLE_SIZE] = rating_table;
 const int32_t (&SHAPE_WEIGHT)[SHAPE_COUNT] = shape_weight;
 const int32_t (&MOVE_WEIGHT)[LINE_TABLE_SIZE] = move_weight;
+const uint8_t (&LINE_MOVE_WEIGHT)[LINE_TABLE_SIZE] = line_move_weight;
+const uint8_t (&LINE_SHAPE_WEIGHT)[LINE_TABLE_SIZE] = line_shape_weight;
 
 void build_pattern_tables() {
   // 1. Every combination of four line classes.
@@ -29,6 +33,16 @@ void build_pattern_tables() {
 
   // 3. The 32-bit working copy of the move weights.
   for (int i = 0; i < LINE_TABLE_SIZE; ++i) move_weight[i] = MOVE_WEIGHT_TABLE[i];
+
+  // 4. Per-line sums: a move weight is at most 15 and a shape weight at
+  //    most 95, so both fit a byte.
+  for (int a = 0; a < 256; ++a)
+    for (int b = 0; b < 256; ++b) {
+      line_move_weight[line_index(a, b)] =
+          static_cast<uint8_t>(move_weight[line_index(a, b)] + move_weight[line_index(b, a)]);
+      line_shape_weight[line_index(a, b)] =
+          static_cast<uint8_t>(shape_weight[SHAPE_TABLE[line_index(a, b)]]);
+    }
 }
 
 }  // namespace quorlith

@@ -25,7 +25,15 @@ extern const int32_t (&SHAPE_WEIGHT)[SHAPE_COUNT];
 // 32-bit working copy of MOVE_WEIGHT_TABLE, read by score_move.
 extern const int32_t (&MOVE_WEIGHT)[LINE_TABLE_SIZE];
 
-// Fills RATING_TABLE, then SHAPE_WEIGHT, then MOVE_WEIGHT. The contents are
+// Per-line sums of the tables above, built with them so that the hottest
+// sums of the search take one byte load per line:
+//   LINE_MOVE_WEIGHT[a * 256 + b] = MOVE_WEIGHT[a * 256 + b] + MOVE_WEIGHT[b * 256 + a]
+//   LINE_SHAPE_WEIGHT[i] = SHAPE_WEIGHT[SHAPE_TABLE[i]]
+extern const uint8_t (&LINE_MOVE_WEIGHT)[LINE_TABLE_SIZE];
+extern const uint8_t (&LINE_SHAPE_WEIGHT)[LINE_TABLE_SIZE];
+
+// Fills RATING_TABLE, then SHAPE_WEIGHT, then MOVE_WEIGHT, then the two
+// per-line sums. The contents are
 // the same every time; start_game calls it before it classifies any cell.
 void build_pattern_tables();
 
