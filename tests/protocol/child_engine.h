@@ -28,6 +28,9 @@ class ChildEngine {
     pid_ = ::fork();
     if (pid_ < 0) std::abort();
     if (pid_ == 0) {
+      // An ignored signal stays ignored across exec; the engine must cope
+      // with a broken pipe on its own.
+      ::signal(SIGPIPE, SIG_DFL);
       ::dup2(to_child[0], 0);
       ::dup2(from_child[1], 1);
       ::close(to_child[0]);

@@ -74,6 +74,22 @@ TEST(StartCommand, EngineThatCannotBeMadeLeavesNoGame) {
   EXPECT_EQ(s.send("BEGIN\nsd 5\n"), std::string(NOT_STARTED) + "ZEM Engine Not Initialized!\n");
 }
 
+// Makes an engine the first time only, as if memory ran out afterwards.
+std::unique_ptr<Engine> engine_once() {
+  static int calls = 0;
+  return ++calls == 1 ? make_engine_on_heap() : nullptr;
+}
+
+TEST(StartCommand, FailedStartDropsTheGameInProgress) {
+  Session s(engine_once);
+  s.send("START 15\nPLAY 7,7\nINFO timeout_turn 3000\n");
+  EXPECT_EQ(s.send("START 15\n"), "ZEM Engine Load Error!\n");
+  EXPECT_EQ(s.front_end().engine(), nullptr);
+  EXPECT_EQ(s.settings().board_size, 0);
+  EXPECT_EQ(s.settings().timeout_turn, 3000) << "the settings survive";
+  EXPECT_EQ(s.send("PLAY 8,8\n"), NOT_STARTED);
+}
+
 TEST(NotStarted, BoardCommandsNeedAGame) {
   Session s;
   EXPECT_EQ(s.send("TURN 7,7\nPLAY 7,7\nBEGIN\n"),
