@@ -167,15 +167,17 @@ void FrontEnd::command_sd(std::string_view rest) {
 // send the whole position again before every move: the stones already on the
 // board are passed over and only the new ones are placed.
 FrontEnd::Step FrontEnd::command_board() {
+  // A buffer of its own: line_ still holds the BOARD line being carried out.
+  std::string text;
   for (;;) {
-    const LineStatus status = read_line(*in_.rdbuf(), line_);
+    const LineStatus status = read_line(*in_.rdbuf(), text);
     if (status == LineStatus::END_OF_INPUT) return Step::END_OF_INPUT;
     if (status == LineStatus::OVERLONG) continue;
-    if (const auto board_line = parse_board_line(line_, settings_.board_size)) {
+    if (const auto board_line = parse_board_line(text, settings_.board_size)) {
       const Square sq = board_line->square;
       if (settings_.engine->is_open_square(sq.x, sq.y)) record_stone(sq.x, sq.y);
     }
-    if (equals_ignoring_case("done", line_)) break;
+    if (equals_ignoring_case("done", text)) break;
   }
   engine_turn();
   return Step::COMMAND_DONE;
