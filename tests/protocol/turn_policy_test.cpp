@@ -15,7 +15,7 @@ namespace {
 // Starts a 15 x 15 game after the given INFO/st lines, places stones with
 // PLAY along the bottom row (alternating sides, so nothing threatens) until
 // the opponent's TURN makes move_number n on entry to the turn policy, and
-// plays that TURN with "sd 2". Returns the session for inspection.
+// plays that TURN with "sd 2", leaving the session for inspection.
 void reach_searched_move(Session& s, const std::string& settings, int n) {
   s.send(settings + "START 15\n");
   for (int x = 0; x < n - 2; ++x) s.send("PLAY " + std::to_string(x) + ",14\n");
