@@ -212,18 +212,20 @@ TEST(AlphaBeta, TableEntryOfAnotherDepthIsSearchedAgainAndOverwritten) {
   control->undo_stone();
   ASSERT_EQ(stored.depth, 1);
 
-  auto e = game_from_moves(15, QUIET_15);
-  e->make_move(first.x, first.y);
-  plant(*e, 20000, 0, At{0, 0});
-  e->undo_stone();
-  const ScoredMove r = root_search(*e, 2);
-  EXPECT_EQ(at_of(r), at_of(expected));
-  EXPECT_EQ(r.score, expected.score);
-  e->make_move(first.x, first.y);
-  const HashEntry& slot = e->transposition_table[e->hash_index];
-  EXPECT_EQ(slot.score, stored.score);
-  EXPECT_EQ(slot.depth, 1);
-  EXPECT_EQ(slot.reply, stored.reply);
+  for (int16_t other_depth : {0, 2, 5}) {
+    auto e = game_from_moves(15, QUIET_15);
+    e->make_move(first.x, first.y);
+    plant(*e, 20000, other_depth, At{0, 0});
+    e->undo_stone();
+    const ScoredMove r = root_search(*e, 2);
+    EXPECT_EQ(at_of(r), at_of(expected)) << "planted at depth " << other_depth;
+    EXPECT_EQ(r.score, expected.score);
+    e->make_move(first.x, first.y);
+    const HashEntry& slot = e->transposition_table[e->hash_index];
+    EXPECT_EQ(slot.score, stored.score);
+    EXPECT_EQ(slot.depth, 1);
+    EXPECT_EQ(slot.reply, stored.reply);
+  }
 
   // At the matching depth the same entry is taken as the child's value.
   auto hit = game_from_moves(15, QUIET_15);
