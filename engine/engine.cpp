@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <utility>
 
 #include "engine/keys.h"
 #include "patterns/tables.h"
@@ -212,26 +211,25 @@ inline void Engine::refresh_line(Cell& d, int k) {
 
 // Enters (or takes out) a stone of side s on `centre` in the masks of the 32
 // cells within four steps along its four lines, and re-rates the empty ones.
-// Unrolled at compile time: every cell offset and mask bit is a constant.
+// The order of the cells does not matter: each is touched once.
 template <bool PLACE>
 inline void Engine::update_lines(Cell* centre, int s) {
-  auto update = [&]<int K, int D>() {
-    constexpr int step = LINE_STEP[K];
-    Cell& below = centre[-D * step];  // sees the stone D steps on its positive side
-    Cell& above = centre[D * step];   // sees it D steps on its negative side
-    if constexpr (PLACE) {
-      below.line_mask[K][s] |= bit_seen_from_negative(D);
-      above.line_mask[K][s] |= bit_seen_from_positive(D);
-    } else {
-      below.line_mask[K][s] &= static_cast<uint8_t>(~bit_seen_from_negative(D));
-      above.line_mask[K][s] &= static_cast<uint8_t>(~bit_seen_from_positive(D));
+  for (int k = 0; k < 4; ++k) {
+    const int step = LINE_STEP[k];
+    for (int d = 1; d <= 4; ++d) {
+      Cell& below = centre[-d * step];  // sees the stone d steps on its positive side
+      Cell& above = centre[d * step];   // sees it d steps on its negative side
+      if constexpr (PLACE) {
+        below.line_mask[k][s] |= bit_seen_from_negative(d);
+        above.line_mask[k][s] |= bit_seen_from_positive(d);
+      } else {
+        below.line_mask[k][s] &= static_cast<uint8_t>(~bit_seen_from_negative(d));
+        above.line_mask[k][s] &= static_cast<uint8_t>(~bit_seen_from_positive(d));
+      }
+      if (below.occupant == EMPTY) refresh_line(below, k);
+      if (above.occupant == EMPTY) refresh_line(above, k);
     }
-    if (below.occupant == EMPTY) refresh_line(below, K);
-    if (above.occupant == EMPTY) refresh_line(above, K);
-  };
-  [&]<int... I>(std::integer_sequence<int, I...>) {
-    (update.template operator()<I / 4, I % 4 + 1>(), ...);
-  }(std::make_integer_sequence<int, 16>{});
+  }
 }
 
 void Engine::make_move(int x, int y) {
