@@ -7,9 +7,12 @@
 // Fixed depth (the default, D = 9): each position gets a fresh engine, the
 // stones are placed, and the search deepens exactly as find_best_move does
 // (depths 7, 8, ..., D, one root alpha_beta call each, the table and the
-// principal variation carried over between iterations; a D from 2 to 6 is a
+// principal variation carried over between iterations; a D from 1 to 6 is a
 // single iteration at D), with the deadline out of reach. The move is
-// pv[0][0] and the value is the last iteration's root result.
+// pv[0][0] and the value is the last iteration's root result. The tool runs
+// the iterations itself rather than calling find_best_move because it needs
+// each iteration's value and the depth reached; the search tests check that
+// both give the same node counts and moves.
 //
 // Time budget (--time MS): the same deepening up to depth 63 under a deadline
 // MS after the start. Each position reports the deepest iteration that
@@ -28,7 +31,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "engine/engine.h"
