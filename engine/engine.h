@@ -70,6 +70,9 @@ class Engine final {
   void update_pv(int x, int y);
   // Raises stop once the deadline has passed.
   void check_time();
+  // Runs check_time when nodes has entered a new block of 4096 since the
+  // last reading (trial stones can step over an exact multiple).
+  void poll_clock();
   // Iterative deepening under time_per_move_ms. Writes the chosen square in
   // protocol coordinates; always an empty board cell. Returns false (and
   // writes nothing) only when the board has no empty cell.
@@ -118,6 +121,8 @@ class Engine final {
   int64_t deadline_ms;
 
   // Search bookkeeping beyond the fields above.
+  // Nodes between two readings of the clock: 4096.
+  static constexpr int CLOCK_BLOCK_SHIFT = 12;
   // Node-count block (nodes / 4096) at which the clock was last read; the
   // clock is read whenever nodes has entered a new block since.
   int32_t clock_block = -1;

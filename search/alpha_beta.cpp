@@ -26,8 +26,6 @@ void sort_candidates(ScoredMove* list, int count) {
 
 constexpr ScoredMove NO_MOVE_ZERO{0, 0, 0};
 
-// Nodes between two readings of the clock.
-constexpr int CLOCK_BLOCK_SHIFT = 12;  // 4096
 
 }  // namespace
 
@@ -36,6 +34,13 @@ void Engine::update_pv(int x, int y) {
   const int end = std::min(pv_length[ply + 1], MAX_PLY);
   for (int i = ply + 1; i < end; ++i) pv[ply][i] = pv[ply + 1][i];
   pv_length[ply] = pv_length[ply + 1];
+}
+
+void Engine::poll_clock() {
+  if ((nodes >> CLOCK_BLOCK_SHIFT) != clock_block) {
+    clock_block = nodes >> CLOCK_BLOCK_SHIFT;
+    check_time();
+  }
 }
 
 void Engine::check_time() {
@@ -52,10 +57,7 @@ ScoredMove Engine::alpha_beta(int depth, bool root, int32_t alpha, int32_t beta)
   // 3. The clock, once per 4096 placed stones. Threat-check trial stones can
   //    step over an exact multiple, so the clock is read whenever the count
   //    has entered a new block of 4096 since the last reading.
-  if ((nodes >> CLOCK_BLOCK_SHIFT) != clock_block) {
-    clock_block = nodes >> CLOCK_BLOCK_SHIFT;
-    check_time();
-  }
+  poll_clock();
 
   // 4. This node's line starts empty.
   pv_length[ply] = ply;
