@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -47,19 +48,24 @@ uint8_t class_of(const Cell& c, int k, int s) {
 // 4 and 5 count only as "a three or an open two".
 constexpr uint8_t RATING_GROUP[10] = {0, 0, 0, 0, 4, 4, 6, 7, 8, 9};
 
-// The rating of side s from the cell's four classes of that side, with the
-// decimal RATING_TABLE index 1000*c0 + 100*c1 + 10*c2 + c3 formed by one
-// multiplication: the classes [k][s] sit in bytes 2k + s of the 8-byte
-// pattern_class block; masked into 16-bit lanes, a multiplier with 1000,
-// 100, 10 and 1 in its lanes sums the four weighted products into the top
-// lane (at most 9999, and the lower lanes never carry into it).
+// The rating of side s from a cell's eight classes held as one word (class
+// [k][s] in byte 2k + s), with the decimal RATING_TABLE index
+// 1000*c0 + 100*c1 + 10*c2 + c3 formed by one multiplication: masked into
+// 16-bit lanes, a multiplier with 1000, 100, 10 and 1 in its lanes sums the
+// four weighted products into the top lane (at most 9999, and the lower
+// lanes never carry into it).
+static_assert(std::endian::native == std::endian::little,
+              "class [k][s] is read as byte 2k + s of a little-endian word");
+uint8_t rating_of_word(uint64_t classes, int s) {
+  constexpr uint64_t LANES = 0x00FF00FF00FF00FFull;
+  constexpr uint64_t WEIGHTS = (1000ull << 48) | (100ull << 32) | (10ull << 16) | 1ull;
+  return RATING_TABLE[(((classes >> (8 * s)) & LANES) * WEIGHTS) >> 48];
+}
+
 uint8_t rating_of(const Cell& c, int s) {
   uint64_t classes;
   std::memcpy(&classes, c.pattern_class, sizeof classes);
-  constexpr uint64_t LANES = 0x00FF00FF00FF00FFull;
-  constexpr uint64_t WEIGHTS = (1000ull << 48) | (100ull << 32) | (10ull << 16) | 1ull;
-  const uint64_t index = (((classes >> (8 * s)) & LANES) * WEIGHTS) >> 48;
-  return RATING_TABLE[index];
+  return rating_of_word(classes, s);
 }
 
 }  // namespace
@@ -190,42 +196,46 @@ void Engine::refresh_cell(Cell& d) {
 // Re-classifies line k of the empty cell d for both sides after one of its
 // mask bytes changed (each side's class depends on both bytes), and re-rates
 // a side whose class changed. A side whose class stayed keeps its rating,
-// and its count stays as it was.
+// and its count stays as it was. The eight classes are read and written as
+// one word, so the rating never waits on a just-stored byte.
 inline void Engine::refresh_line(Cell& d, int k) {
   const unsigned a = d.line_mask[k][0];
   const unsigned b = d.line_mask[k][1];
-  const uint8_t classes[2] = {LINE_CLASS_TABLE[(a << 8) | b], LINE_CLASS_TABLE[(b << 8) | a]};
+  const uint64_t fresh = static_cast<uint64_t>(LINE_CLASS_TABLE[(a << 8) | b]) |
+                         static_cast<uint64_t>(LINE_CLASS_TABLE[(b << 8) | a]) << 8;
+  uint64_t classes;
+  std::memcpy(&classes, d.pattern_class, sizeof classes);
+  const int shift = 16 * k;
+  const uint64_t before = (classes >> shift) & 0xFFFF;
+  if (fresh == before) return;
+  classes = (classes & ~(0xFFFFull << shift)) | (fresh << shift);
+  std::memcpy(d.pattern_class, &classes, sizeof classes);
   for (int s = 0; s < 2; ++s) {
-    const uint8_t before = d.pattern_class[k][s];
-    if (classes[s] == before) continue;
-    d.pattern_class[k][s] = classes[s];
+    const uint8_t old_class = static_cast<uint8_t>(before >> (8 * s));
+    const uint8_t new_class = static_cast<uint8_t>(fresh >> (8 * s));
     // Classes of one rating group are interchangeable in the rating rule, so
     // a change within a group cannot change the rating.
-    if (RATING_GROUP[classes[s]] == RATING_GROUP[before]) continue;
-    const uint8_t r = rating_of(d, s);
+    if (RATING_GROUP[new_class] == RATING_GROUP[old_class]) continue;
+    const uint8_t r = rating_of_word(classes, s);
     --rating_count[s][d.rating[s]];
     ++rating_count[s][r];
     d.rating[s] = r;
   }
 }
 
-// Enters (or takes out) a stone of side s on `centre` in the masks of the 32
-// cells within four steps along its four lines, and re-rates the empty ones.
-// The order of the cells does not matter: each is touched once.
-template <bool PLACE>
-inline void Engine::update_lines(Cell* centre, int s) {
+// Enters a stone of side s on `centre` into the masks of the 32 cells within
+// four steps along its four lines and re-rates the empty ones; each cell is
+// first copied into `saved`, in this walk's order, for undo_stone.
+void Engine::update_lines(Cell* centre, int s, Cell* saved) {
   for (int k = 0; k < 4; ++k) {
     const int step = LINE_STEP[k];
     for (int d = 1; d <= 4; ++d) {
       Cell& below = centre[-d * step];  // sees the stone d steps on its positive side
       Cell& above = centre[d * step];   // sees it d steps on its negative side
-      if constexpr (PLACE) {
-        below.line_mask[k][s] |= bit_seen_from_negative(d);
-        above.line_mask[k][s] |= bit_seen_from_positive(d);
-      } else {
-        below.line_mask[k][s] &= static_cast<uint8_t>(~bit_seen_from_negative(d));
-        above.line_mask[k][s] &= static_cast<uint8_t>(~bit_seen_from_positive(d));
-      }
+      *saved++ = below;
+      *saved++ = above;
+      below.line_mask[k][s] |= bit_seen_from_negative(d);
+      above.line_mask[k][s] |= bit_seen_from_positive(d);
       if (below.occupant == EMPTY) refresh_line(below, k);
       if (above.occupant == EMPTY) refresh_line(above, k);
     }
@@ -235,9 +245,14 @@ inline void Engine::update_lines(Cell* centre, int s) {
 void Engine::make_move(int x, int y) {
   const int s = side_to_move;
   Cell& q = cells[x][y];
+  UndoRecord& undo = undo_records[move_count];
 
-  // 1. Count the node; the stone's cell stops counting as empty.
+  // 1. Count the node. Keep what undo_stone needs to put back: the counts,
+  //    the stone's cell and (in step 3) the cells in reach.
   ++nodes;
+  std::memcpy(undo.rating_count, rating_count, sizeof rating_count);
+  undo.cells[0] = q;
+  // The stone's cell stops counting as empty.
   --rating_count[0][q.rating[0]];
   --rating_count[1][q.rating[1]];
   q.occupant = s;
@@ -257,9 +272,10 @@ void Engine::make_move(int x, int y) {
   // 3. Enter the stone into the masks of the 32 cells in reach; re-rate the
   //    empty ones. The border guarantees every cell lies inside the grid.
   Cell* const centre = &q;
-  update_lines<true>(centre, s);
+  update_lines(centre, s, undo.cells + 1);
 
-  // 4. Neighbour counts.
+  // 4. Neighbour counts. All 16 cells lie on the four lines within two
+  //    steps, so step 3 has saved them.
   for (const int offset : NEAR_STEPS) ++centre[offset].near_count;
   for (const int offset : FAR_STEPS) ++centre[offset].far_count;
 
@@ -273,6 +289,10 @@ void Engine::make_move(int x, int y) {
   opponent = 1 - opponent;
 }
 
+// Every cell a stone changes (its own, the 32 in reach with their masks,
+// classes, ratings and neighbour counts) and the rating counts were saved by
+// make_move just before: putting them back restores exactly the values that
+// recomputing them from the masks would give, at the cost of a copy.
 void Engine::undo_stone() {
   // 1. Pop the history; the box comes back exactly.
   --move_count;
@@ -280,31 +300,29 @@ void Engine::undo_stone() {
   const int y = move_history[move_count].y;
   box_min = box_min_history[move_count];
   box_max = box_max_history[move_count];
-  Cell& q = cells[x][y];
-
-  // 2. The cell's masks are those it had when the stone went in, so its
-  //    classes and ratings come out as they were; it counts as empty again.
-  refresh_cell(q);
-  ++rating_count[0][q.rating[0]];
-  ++rating_count[1][q.rating[1]];
-  q.occupant = EMPTY;
+  const UndoRecord& undo = undo_records[move_count];
 
   side_to_move = 1 - side_to_move;
   opponent = 1 - opponent;
   const int s = side_to_move;
 
-  // 3. Subtract the stone's keys.
+  // 2. Subtract the stone's keys.
   hash_index = (hash_index - static_cast<uint32_t>(INDEX_KEY[s][y][x])) & HASH_MASK;
   hash_check1 -= static_cast<uint32_t>(CHECK_KEY_1[s][y][x]);
   hash_check2 -= static_cast<uint32_t>(CHECK_KEY_2[s][y][x]);
 
-  // 4. Take the stone out of the masks in reach.
-  Cell* const centre = &q;
-  update_lines<false>(centre, s);
-
-  // 5. Neighbour counts.
-  for (const int offset : NEAR_STEPS) --centre[offset].near_count;
-  for (const int offset : FAR_STEPS) --centre[offset].far_count;
+  // 3. Cells and counts as they were before the stone.
+  Cell* const centre = &cells[x][y];
+  *centre = undo.cells[0];
+  const Cell* saved = undo.cells + 1;
+  for (int k = 0; k < 4; ++k) {
+    const int step = LINE_STEP[k];
+    for (int d = 1; d <= 4; ++d) {
+      centre[-d * step] = *saved++;
+      centre[d * step] = *saved++;
+    }
+  }
+  std::memcpy(rating_count, undo.rating_count, sizeof rating_count);
 }
 
 }  // namespace quorlith

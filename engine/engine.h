@@ -126,6 +126,18 @@ class Engine final {
   // Node-count block (nodes / 4096) at which the clock was last read; the
   // clock is read whenever nodes has entered a new block since.
   int32_t clock_block = -1;
+  // What make_move saves for undo_stone, one record per stone on the board:
+  // the stone's cell and the 32 cells within four steps along its lines (in
+  // the order make_move walks them), and the rating counts.
+  struct UndoRecord {
+    Cell cells[1 + 32];
+    int32_t rating_count[2][9];
+  };
+  UndoRecord undo_records[MAX_STONES];
+
+  // Set while find_best_move or think runs under its deadline; only then
+  // does the threat check read the clock.
+  bool clock_armed = false;
   // The root's first candidate after ordering in the latest iteration; the
   // answer when no root move finished in time. (0, 0) = none.
   Point root_first_candidate;
@@ -133,9 +145,9 @@ class Engine final {
  private:
   // Re-classifies line k of the EMPTY cell d and re-rates it.
   void refresh_line(Cell& d, int k);
-  // Enters or takes out a stone's bits in the masks of the cells in reach.
-  template <bool PLACE>
-  void update_lines(Cell* centre, int s);
+  // Enters a stone's bits in the masks of the cells in reach, saving each
+  // cell first.
+  void update_lines(Cell* centre, int s, Cell* saved);
   // Recomputes all classes and both ratings of a cell from its masks.
   void refresh_cell(Cell& d);
   // The square to answer after a search (see find_best_move).

@@ -32,6 +32,7 @@ static void start_search(Engine& e) {
   e.stop = false;
   e.clock_block = -1;
   e.root_first_candidate = Point{};
+  e.clock_armed = true;
 }
 
 // The answer: the preferred move (pv[0][0] after deepening) when a root move
@@ -90,6 +91,7 @@ bool Engine::find_best_move(int* x_out, int* y_out) {
     if (stop) break;
     alpha_beta(depth, true, -ROOT_BOUND, ROOT_BOUND);
   }
+  clock_armed = false;
   return resolve_answer(Point{static_cast<uint8_t>(pv[0][0].x), static_cast<uint8_t>(pv[0][0].y)},
                         x_out, y_out);
 }
@@ -100,6 +102,7 @@ void Engine::think(int* x_out, int* y_out, int depth, int /*reserved*/) {
   depth = std::clamp(depth, 1, DEEPEST_SEARCH);
   start_search(*this);
   const ScoredMove r = alpha_beta(depth, true, -ROOT_BOUND, ROOT_BOUND);
+  clock_armed = false;
   if (!resolve_answer(Point{static_cast<uint8_t>(r.x), static_cast<uint8_t>(r.y)}, x_out, y_out)) {
     *x_out = *y_out = -1;
     return;

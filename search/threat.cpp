@@ -55,11 +55,14 @@ int32_t Engine::threat_check() {
     int32_t answer = 0;
     scan_neighbour_cells(*this, [&](int x, int y, const Cell& c) {
       if (c.rating[me] != RATING_FOUR_THREE) return false;
-      // The trials branch, so a crowded position can take long: the clock is
-      // polled here too, and a spent budget ends the check with nothing
-      // found (the search discards whatever a stopped node returns).
-      poll_clock();
-      if (stop) return true;
+      // The trials branch, so a crowded position can take long: under a
+      // timed search the clock is polled here too, and a spent budget ends
+      // the check with nothing found (the search discards whatever a
+      // stopped node returns).
+      if (clock_armed) {
+        poll_clock();
+        if (stop) return true;
+      }
       make_move(x, y);
       const int32_t reply = threat_check();
       undo_stone();
