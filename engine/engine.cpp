@@ -122,7 +122,10 @@ void Engine::start_game(int n) {
   size = n;
   const int last = n + 2 * BORDER - 1;  // last grid coordinate in use
 
-  // 2. Occupants, clear masks.
+  // 2. Occupants, clear masks. The whole grid is cleared first, so that no
+  //    field of any record (wall cells included, whose classes and ratings
+  //    are never used) is ever read or copied before it has a value.
+  std::memset(static_cast<void*>(cells), 0, sizeof cells);
   for (int x = 0; x <= last; ++x) {
     for (int y = 0; y <= last; ++y) {
       Cell& c = cells[x][y];
