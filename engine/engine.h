@@ -73,10 +73,17 @@ class Engine final {
   // Runs check_time when nodes has entered a new block of 4096 since the
   // last reading (trial stones can step over an exact multiple).
   void poll_clock();
+  // What a deepening search got done: the deepest iteration that ran to its
+  // end (0: none) and the root value that iteration returned.
+  struct SearchReport {
+    int depth_reached = 0;
+    int32_t value = 0;
+  };
   // Iterative deepening under time_per_move_ms. Writes the chosen square in
   // protocol coordinates; always an empty board cell. Returns false (and
-  // writes nothing) only when the board has no empty cell.
-  bool find_best_move(int* x_out, int* y_out);
+  // writes nothing) only when the board has no empty cell. Fills report,
+  // when given, for tools that show how far the search got.
+  bool find_best_move(int* x_out, int* y_out, SearchReport* report = nullptr);
 
   // ---- Consistency check ----
 

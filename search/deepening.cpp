@@ -78,7 +78,7 @@ bool Engine::resolve_answer(Point preferred, int* x_out, int* y_out) {
 // Iterative deepening from depth 7 to max_depth until the clock stops it.
 // A max_depth from 2 to 6 runs one iteration at exactly that depth; above 63
 // it is searched as 63.
-bool Engine::find_best_move(int* x_out, int* y_out) {
+bool Engine::find_best_move(int* x_out, int* y_out, SearchReport* report) {
   if (max_depth < 2) max_depth = DEFAULT_MAX_DEPTH;
   start_search(*this);
   for (auto& row : pv)
@@ -89,7 +89,8 @@ bool Engine::find_best_move(int* x_out, int* y_out) {
   for (int depth = first; depth <= last; ++depth) {
     follow_pv = true;
     if (stop) break;
-    alpha_beta(depth, true, -ROOT_BOUND, ROOT_BOUND);
+    const ScoredMove root = alpha_beta(depth, true, -ROOT_BOUND, ROOT_BOUND);
+    if (report != nullptr && !stop) *report = SearchReport{depth, root.score};
   }
   clock_armed = false;
   return resolve_answer(Point{static_cast<uint8_t>(pv[0][0].x), static_cast<uint8_t>(pv[0][0].y)},

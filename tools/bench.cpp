@@ -4,22 +4,17 @@
 //
 //   quorlith-bench [--depth D] [--time MS] [--repeat K]
 //
-// Fixed depth (the default, D = 9): each position gets a fresh engine, the
-// stones are placed, and the search deepens exactly as find_best_move does
-// (depths 7, 8, ..., D, one root alpha_beta call each, the table and the
-// principal variation carried over between iterations; a D from 1 to 6 is a
-// single iteration at D), with the deadline out of reach. The move is
-// pv[0][0] and the value is the last iteration's root result. The tool runs
-// the iterations itself rather than calling find_best_move because it needs
-// each iteration's value and the depth reached; the search tests check that
-// both give the same node counts and moves.
+// Each position gets a fresh engine, the stones are placed, and one
+// find_best_move call searches it, exactly as the engine searches in a game.
+// Fixed depth (the default, D = 9; D from 2 to 63): the deadline is out of
+// reach, so the iterations 7, 8, ..., D all run (a D below 7 is a single
+// iteration at D). The value is the last iteration's root result.
 //
-// Time budget (--time MS): the same deepening up to depth 63 under a deadline
-// MS after the start. Each position reports the deepest iteration that
-// finished (its value; "none" when not even the first one did, and the move
-// is then the root's first candidate, as find_best_move answers) and the
-// overrun, the clock at return minus the deadline; the largest overrun is
-// printed at the end.
+// Time budget (--time MS): up to depth 63 under a budget of MS. Each
+// position reports the deepest iteration that finished (its value; "none"
+// when not even the first one did, and the move is then the root's first
+// candidate) and the overrun, the clock when find_best_move returned minus
+// its deadline; the largest overrun is printed at the end.
 //
 // --repeat K runs the suite K times in one process; the first pass uses a new
 // engine per position, later passes reuse one engine restarted with
@@ -30,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -37,7 +33,6 @@
 
 namespace {
 
-using quorlith::BORDER;
 using quorlith::Engine;
 
 struct BenchPosition {
@@ -107,41 +102,23 @@ bool place_moves(Engine& e, const char* moves) {
   return true;
 }
 
-// Deepening as find_best_move runs it: the same field resets, iterations 7
-// to depth (or one at depth when it is below 7), follow_pv set before each.
-// budget_ms < 0 keeps the deadline out of reach.
+// One find_best_move call: to depth D with the deadline out of reach, or up
+// to depth 63 under a budget.
 Result search(Engine& e, int depth, int64_t budget_ms) {
-  constexpr int FIRST_ITERATION_DEPTH = 7;
-  constexpr int DEEPEST = quorlith::MAX_PLY - 1;
   Result res;
+  e.max_depth = depth;
+  e.time_per_move_ms = budget_ms < 0 ? std::numeric_limits<int32_t>::max() : static_cast<int32_t>(budget_ms);
+  Engine::SearchReport report;
   const int64_t start = quorlith::clock_ms();
-  e.deadline_ms = budget_ms < 0 ? INT64_MAX / 2 : start + budget_ms;
-  e.ply = 0;
-  e.nodes = 0;
-  e.stop = false;
-  e.clock_block = -1;
-  e.root_first_candidate = quorlith::Point{};
-  for (auto& row : e.pv)
-    for (auto& m : row) m = Engine::PvMove{0, 0};
-
-  const int last = std::min(depth, DEEPEST);
-  for (int d = std::min(FIRST_ITERATION_DEPTH, last); d <= last; ++d) {
-    e.follow_pv = true;
-    if (e.stop) break;
-    const quorlith::ScoredMove r = e.alpha_beta(d, true, -quorlith::ROOT_BOUND, quorlith::ROOT_BOUND);
-    if (e.stop) break;
-    res.value = r.score;
-    res.depth_reached = d;
-  }
+  int x = -1, y = -1;
+  e.find_best_move(&x, &y, &report);
   const int64_t end = quorlith::clock_ms();
   res.ms = end - start;
   res.nodes = e.nodes;
-  // The answer find_best_move gives: pv[0][0], or the root's first
-  // candidate when no root move finished before the deadline.
-  quorlith::Point answer{static_cast<uint8_t>(e.pv[0][0].x), static_cast<uint8_t>(e.pv[0][0].y)};
-  if (answer.x == 0) answer = e.root_first_candidate;
-  res.x = answer.x - BORDER;
-  res.y = answer.y - BORDER;
+  res.x = x;
+  res.y = y;
+  res.depth_reached = report.depth_reached;
+  res.value = report.value;
   if (budget_ms >= 0) res.overrun_ms = end - e.deadline_ms;
   return res;
 }
@@ -171,7 +148,7 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (depth < 1 || repeat < 1 || (budget_ms != -1 && budget_ms < 0)) {
+  if (depth < 2 || repeat < 1 || (budget_ms != -1 && (budget_ms < 1 || budget_ms > INT32_MAX))) {
     usage();
     return 2;
   }
