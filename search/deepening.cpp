@@ -36,10 +36,9 @@ static void start_search(Engine& e) {
 }
 
 // The answer: the preferred move (pv[0][0] after deepening) when a root move
-// finished; else the root's first
-// candidate after ordering; else the empty cell with the highest move score
-// (first in row order), which on a board without stones is the centre.
-// False only when the board has no empty cell.
+// finished; else the root's first candidate after ordering; else the empty
+// cell with the highest move score (first in row order), and the centre on a
+// board without stones. False only when the board has no empty cell.
 bool Engine::resolve_answer(Point preferred, int* x_out, int* y_out) {
   auto is_empty_cell = [&](int x, int y) {
     return x >= BORDER && y >= BORDER && x < size + BORDER && y < size + BORDER &&
