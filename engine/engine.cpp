@@ -250,9 +250,11 @@ void Engine::make_move(int x, int y) {
   Cell& q = cells[x][y];
   UndoRecord& undo = undo_records[move_count];
 
-  // 1. Count the node. Keep what undo_stone needs to put back: the counts,
-  //    the stone's cell and (in step 3) the cells in reach.
-  ++nodes;
+  // 1. Count the node (wrapping rather than overflowing: no game search
+  //    comes near 2^31 stones, but a tool given no deadline could). Keep
+  //    what undo_stone needs to put back: the counts, the stone's cell and
+  //    (in step 3) the cells in reach.
+  nodes = static_cast<int32_t>(static_cast<uint32_t>(nodes) + 1u);
   std::memcpy(undo.rating_count, rating_count, sizeof rating_count);
   undo.cells[0] = q;
   // The stone's cell stops counting as empty.
