@@ -5,16 +5,6 @@
 
 namespace quorlith {
 
-// Each line counts for side 0 (MOVE_WEIGHT of its bytes in that order) and
-// for side 1 (the bytes swapped); LINE_MOVE_WEIGHT holds the two together.
-int score_move(const Cell& cell) {
-  int total = 0;
-  for (int k = 0; k < 4; ++k)
-    total += LINE_MOVE_WEIGHT[line_index(cell.line_mask[k][0], cell.line_mask[k][1])];
-  if (cell.near_count != 0) total += 1;
-  return total;
-}
-
 // Sums the shape weight of every stone's four lines for its own side. This
 // equals, per side, the sum over all five-cell segments free of walls and
 // enemy stones holding n >= 1 own stones of n * (4n - 1).

@@ -34,10 +34,12 @@ ScoredMove scored(int x, int y, int score) {
 void Engine::generate_candidates(ScoredMove* list, int& count) {
   const int me = side_to_move;
   const int opp = opponent;
+  // Counted in a local, written back at the end: list and count may not
+  // alias, and the scan stays in registers.
+  int n = 0;
 
   // 1. Table move. Its cell is checked to be empty, so even a check-word
   //    collision can never bring an occupied cell into the list.
-  count = 0;
   list[0].x = -1;
   int table_x = -1, table_y = -1;
   const HashEntry& entry = transposition_table[hash_index];
@@ -46,7 +48,7 @@ void Engine::generate_candidates(ScoredMove* list, int& count) {
     table_x = entry.reply.x;
     table_y = entry.reply.y;
     list[0] = scored(table_x, table_y, HASH_MOVE_SCORE);
-    count = 1;
+    n = 1;
   }
 
   // 2. Scan. An entry scoring 1 or less is written but not counted, so the
@@ -54,28 +56,29 @@ void Engine::generate_candidates(ScoredMove* list, int& count) {
   scan_neighbour_cells(*this, [&](int x, int y, const Cell& c) {
     if (x == table_x && y == table_y) return false;
     const int score = score_move(c);
-    list[count] = scored(x, y, score);
-    if (score > 1) ++count;
+    list[n] = scored(x, y, score);
+    if (score > 1) ++n;
     return false;
   });
 
   // 3. Narrowing.
   if (rating_count[me][RATING_FIVE] > 0) {
-    narrow_to_first(*this, list, count, me, RATING_FIVE);
+    narrow_to_first(*this, list, n, me, RATING_FIVE);
   } else if (rating_count[opp][RATING_FIVE] > 0) {
-    narrow_to_first(*this, list, count, opp, RATING_FIVE);
+    narrow_to_first(*this, list, n, opp, RATING_FIVE);
   } else if (rating_count[me][RATING_OPEN_FOUR] > 0) {
-    narrow_to_first(*this, list, count, me, RATING_OPEN_FOUR);
+    narrow_to_first(*this, list, n, me, RATING_OPEN_FOUR);
   } else if (rating_count[opp][RATING_OPEN_FOUR] > 0) {
-    count = 0;
+    n = 0;
     scan_neighbour_cells(*this, [&](int x, int y, const Cell& c) {
       if (c.rating[me] < RATING_FOUR && c.rating[opp] < RATING_FOUR) return false;
       const int score = score_move(c);
-      list[count] = scored(x, y, score);
-      if (score > 0) ++count;
+      list[n] = scored(x, y, score);
+      if (score > 0) ++n;
       return false;
     });
   }
+  count = n;
 }
 
 }  // namespace quorlith
