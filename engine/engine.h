@@ -84,6 +84,10 @@ class Engine final {
   // writes nothing) only when the board has no empty cell. Fills report,
   // when given, for tools that show how far the search got.
   bool find_best_move(int* x_out, int* y_out, SearchReport* report = nullptr);
+  // Clears the search state as find_best_move does (pv included, follow_pv
+  // off) and puts the deadline out of reach, for the fixed-depth root
+  // searches of tools and tests.
+  void clear_search_without_deadline();
 
   // ---- Consistency check ----
 

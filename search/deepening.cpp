@@ -13,6 +13,8 @@ constexpr int32_t DEFAULT_MAX_DEPTH = 15;
 constexpr int FIRST_ITERATION_DEPTH = 7;
 // pv has MAX_PLY rows, so no search goes deeper than this.
 constexpr int DEEPEST_SEARCH = MAX_PLY - 1;
+// A deadline no fixed-depth search comes near.
+constexpr int64_t ONE_DAY_MS = 24LL * 60 * 60 * 1000;
 
 }  // namespace
 
@@ -23,16 +25,33 @@ int64_t clock_ms() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// Clears the search state and arms the deadline from time_per_move_ms.
-static void start_search(Engine& e) {
-  if (e.time_per_move_ms <= 0) e.time_per_move_ms = DEFAULT_TIME_MS;
-  e.deadline_ms = clock_ms() + e.time_per_move_ms;
+// The state every search starts from, whatever its deadline.
+static void clear_search_state(Engine& e) {
   e.ply = 0;
   e.nodes = 0;
   e.stop = false;
   e.clock_block = -1;
   e.root_first_candidate = Point{};
+}
+
+static void clear_pv(Engine& e) {
+  for (auto& row : e.pv)
+    for (auto& move : row) move = Engine::PvMove{0, 0};
+}
+
+// Clears the search state and arms the deadline from time_per_move_ms.
+static void start_search(Engine& e) {
+  if (e.time_per_move_ms <= 0) e.time_per_move_ms = DEFAULT_TIME_MS;
+  e.deadline_ms = clock_ms() + e.time_per_move_ms;
+  clear_search_state(e);
   e.clock_armed = true;
+}
+
+void Engine::clear_search_without_deadline() {
+  clear_search_state(*this);
+  clear_pv(*this);
+  follow_pv = false;
+  deadline_ms = clock_ms() + ONE_DAY_MS;
 }
 
 // The answer: the preferred move (pv[0][0] after deepening) when a root move
@@ -80,8 +99,7 @@ bool Engine::resolve_answer(Point preferred, int* x_out, int* y_out) {
 bool Engine::find_best_move(int* x_out, int* y_out, SearchReport* report) {
   if (max_depth < 2) max_depth = DEFAULT_MAX_DEPTH;
   start_search(*this);
-  for (auto& row : pv)
-    for (auto& move : row) move = PvMove{0, 0};
+  clear_pv(*this);
 
   const int last = std::min<int>(max_depth, DEEPEST_SEARCH);
   const int first = std::min(FIRST_ITERATION_DEPTH, last);

@@ -27,8 +27,6 @@ namespace {
 using namespace quorlith;
 
 constexpr int EXIT_REFUSED = 2;
-// No search from the tool is meant to be stopped by the clock.
-constexpr int64_t ONE_DAY_MS = 24LL * 60 * 60 * 1000;
 
 int usage() {
   std::fprintf(stderr,
@@ -265,14 +263,7 @@ int print_position(int argc, char** argv) {
   if (depth) {
     // One root call with the search state cleared as before a search, and a
     // deadline out of reach.
-    for (auto& row : e.pv)
-      for (auto& move : row) move = Engine::PvMove{0, 0};
-    e.follow_pv = false;
-    e.stop = false;
-    e.ply = 0;
-    e.nodes = 0;
-    e.clock_block = -1;
-    e.deadline_ms = clock_ms() + ONE_DAY_MS;
+    e.clear_search_without_deadline();
     const ScoredMove r = e.alpha_beta(*depth, true, -ROOT_BOUND, ROOT_BOUND);
     w.text(",\n  \"search\": {\"depth\": ");
     w.number(*depth);

@@ -76,14 +76,7 @@ void search_position(Engine& e, int depth) {
   for (int i = 0; i < count; ++i)
     require(is_empty_board_cell(e, list[i].x, list[i].y), "candidate on no empty cell");
 
-  for (auto& row : e.pv)
-    for (auto& move : row) move = Engine::PvMove{0, 0};
-  e.follow_pv = false;
-  e.stop = false;
-  e.ply = 0;
-  e.nodes = 0;
-  e.clock_block = -1;
-  e.deadline_ms = clock_ms() + 24 * 3600 * 1000;
+  e.clear_search_without_deadline();
   const ScoredMove best = e.alpha_beta(depth, true, -ROOT_BOUND, ROOT_BOUND);
   require(fingerprint(e) == before, "alpha_beta changed the position");
   if (best.x != 0) require(is_empty_board_cell(e, best.x, best.y), "search answered a stone");

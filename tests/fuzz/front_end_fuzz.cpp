@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "protocol/front_end.h"
+#include "tests/common/known_replies.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace quorlith::fuzz {
@@ -26,24 +27,6 @@ bool changes_turn_limit(std::string_view line) {
   if (const auto rest = match_keyword("info", line))
     return match_keyword("timeout_turn", *rest).has_value();
   return false;
-}
-
-bool is_known_text(std::string_view reply) {
-  static constexpr std::string_view KNOWN[] = {
-      "OK",
-      "Na tomhle nejde hrat!",
-      "Moc velka plocha, podporuji max 32 policek!",
-      "Moc velka plocha, podporuji max 100 policek!",
-      "ERROR START command must be issued first",
-      "ERROR bad command parameter",
-      "ERROR board is full",
-      "UNKNOWN command",
-      "Please Set Correct Depth!",
-      "ZEM Engine Not Initialized!",
-      "name=\"Quorlith\", version=\"1.0\", author=\"Quorlith developers\""};
-  for (const std::string_view text : KNOWN)
-    if (reply == text) return true;
-  return reply.starts_with("Set Depth to ") && reply.ends_with(".");
 }
 
 // A move reply: "x,y" written plainly, naming a square of the current board
@@ -80,8 +63,8 @@ void run_session(std::string_view data) {
     for (std::size_t at = 0; at < fresh.size();) {
       const std::size_t lf = fresh.find('\n', at);
       const std::string_view reply = fresh.substr(at, lf - at);
-      require(is_known_text(reply) || is_played_move(reply, front_end), "unexpected reply:",
-              reply);
+      require(test_support::is_known_reply(reply) || is_played_move(reply, front_end),
+              "unexpected reply:", reply);
       at = lf + 1;
     }
     if (const Engine* engine = front_end.engine(); engine && front_end.settings().board_size) {

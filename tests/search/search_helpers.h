@@ -128,17 +128,7 @@ struct GameState {
 };
 
 // Resets what find_best_move resets, with the deadline out of reach.
-inline void reset_search(Engine& e) {
-  e.ply = 0;
-  e.nodes = 0;
-  e.stop = false;
-  e.follow_pv = false;
-  e.clock_block = -1;
-  e.root_first_candidate = Point{};
-  e.deadline_ms = clock_ms() + 3'600'000;
-  for (auto& row : e.pv)
-    for (auto& m : row) m = Engine::PvMove{0, 0};
-}
+inline void reset_search(Engine& e) { e.clear_search_without_deadline(); }
 
 // One root call at `depth` after reset_search.
 inline ScoredMove root_search(Engine& e, int depth) {

@@ -1,0 +1,27 @@
+// The replies a session may bring besides moves, when its input sets no
+// time per move (st): the fixed texts, without their line feed, and sd's.
+#pragma once
+
+#include <string_view>
+
+namespace quorlith::test_support {
+
+inline bool is_known_reply(std::string_view reply) {
+  static constexpr std::string_view FIXED[] = {
+      "OK",
+      "Na tomhle nejde hrat!",
+      "Moc velka plocha, podporuji max 32 policek!",
+      "Moc velka plocha, podporuji max 100 policek!",
+      "ERROR START command must be issued first",
+      "ERROR bad command parameter",
+      "ERROR board is full",
+      "UNKNOWN command",
+      "Please Set Correct Depth!",
+      "ZEM Engine Not Initialized!",
+      "name=\"Quorlith\", version=\"1.0\", author=\"Quorlith developers\""};
+  for (const std::string_view text : FIXED)
+    if (reply == text) return true;
+  return reply.starts_with("Set Depth to ") && reply.ends_with(".");
+}
+
+}  // namespace quorlith::test_support
