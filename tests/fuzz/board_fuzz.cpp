@@ -14,6 +14,7 @@
 #include <string>
 
 #include "engine/engine.h"
+#include "tests/common/game_state.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace quorlith::fuzz {
@@ -21,36 +22,7 @@ namespace {
 
 constexpr uint8_t UNDO = 255;
 
-struct Fingerprint {
-  int32_t move_count;
-  int32_t side_to_move;
-  uint32_t hash_index;
-  uint32_t hash_check1;
-  uint32_t hash_check2;
-  Point box_min;
-  Point box_max;
-  int32_t rating_count[2][9];
-
-  bool operator==(const Fingerprint& other) const {
-    if (move_count != other.move_count || side_to_move != other.side_to_move ||
-        hash_index != other.hash_index || hash_check1 != other.hash_check1 ||
-        hash_check2 != other.hash_check2 || !(box_min == other.box_min) ||
-        !(box_max == other.box_max))
-      return false;
-    for (int s = 0; s < 2; ++s)
-      for (int r = 0; r < 9; ++r)
-        if (rating_count[s][r] != other.rating_count[s][r]) return false;
-    return true;
-  }
-};
-
-Fingerprint fingerprint(const Engine& e) {
-  Fingerprint f{e.move_count, e.side_to_move, e.hash_index, e.hash_check1, e.hash_check2,
-                e.box_min,    e.box_max,      {}};
-  for (int s = 0; s < 2; ++s)
-    for (int r = 0; r < 9; ++r) f.rating_count[s][r] = e.rating_count[s][r];
-  return f;
-}
+using test_support::GameState;
 
 bool is_empty_board_cell(const Engine& e, int x, int y) {
   return e.is_open_square(x - BORDER, y - BORDER);
@@ -64,10 +36,10 @@ void check_consistent(const Engine& e, const char* after) {
 // The threat check, the candidate list and one root search of the given
 // depth with no deadline in reach: each must leave the position unchanged.
 void search_position(Engine& e, int depth) {
-  const Fingerprint before = fingerprint(e);
+  const GameState before(e);
 
   e.threat_check();
-  require(fingerprint(e) == before, "threat_check changed the position");
+  require(GameState(e) == before, "threat_check changed the position");
 
   ScoredMove list[MAX_CANDIDATES];
   int count = 0;
@@ -78,7 +50,7 @@ void search_position(Engine& e, int depth) {
 
   e.clear_search_without_deadline();
   const ScoredMove best = e.alpha_beta(depth, true, -ROOT_BOUND, ROOT_BOUND);
-  require(fingerprint(e) == before, "alpha_beta changed the position");
+  require(GameState(e) == before, "alpha_beta changed the position");
   if (best.x != 0) require(is_empty_board_cell(e, best.x, best.y), "search answered a stone");
   check_consistent(e, "after the search:");
 
@@ -90,7 +62,7 @@ void search_position(Engine& e, int depth) {
   const bool answered = e.find_best_move(&x, &y);
   require(answered == (e.move_count < e.size * e.size), "find_best_move on a full board");
   if (answered) require(e.is_open_square(x, y), "find_best_move answered no empty cell");
-  require(fingerprint(e) == before, "find_best_move changed the position");
+  require(GameState(e) == before, "find_best_move changed the position");
 }
 
 void run_stones(const uint8_t* data, std::size_t size) {

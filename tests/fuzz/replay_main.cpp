@@ -35,7 +35,10 @@ int main(int argc, char** argv) {
       for (const auto& entry : std::filesystem::directory_iterator(path))
         if (entry.is_regular_file()) files.push_back(entry.path());
       std::sort(files.begin(), files.end());
-      for (const auto& file : files) replay(file), ++replayed;
+      for (const auto& file : files) {
+        replay(file);
+        ++replayed;
+      }
     } else {
       replay(path);
       ++replayed;
