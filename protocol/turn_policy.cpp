@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <array>
 
-#include "patterns/evaluation.h"
+#include "engine/evaluation.h"
 #include "protocol/front_end.h"
 
 namespace quorlith {

@@ -1,5 +1,5 @@
 #include "engine/engine.h"
-#include "patterns/evaluation.h"
+#include "engine/evaluation.h"
 #include "patterns/pattern_rules.h"
 #include "search/scan.h"
 

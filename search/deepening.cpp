@@ -2,7 +2,7 @@
 #include <chrono>
 
 #include "engine/engine.h"
-#include "patterns/evaluation.h"
+#include "engine/evaluation.h"
 
 namespace quorlith {
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "patterns/evaluation.h"
+#include "engine/evaluation.h"
 #include "patterns/tables.h"
 
 namespace {

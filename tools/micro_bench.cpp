@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "patterns/evaluation.h"
+#include "engine/evaluation.h"
 #include "patterns/pattern_rules.h"
 #include "patterns/tables.h"
 #include "search/scan.h"

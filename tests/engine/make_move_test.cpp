@@ -7,7 +7,7 @@
 #include "common/engine_fixture.h"
 #include "engine/engine.h"
 #include "engine/keys.h"
-#include "patterns/evaluation.h"
+#include "engine/evaluation.h"
 #include "patterns/pattern_rules.h"
 
 namespace quorlith {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "patterns/evaluation.h"
+#include "engine/evaluation.h"
 
 namespace quorlith {
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "patterns/evaluation.h"
+#include "engine/evaluation.h"
 #include "patterns/pattern_rules.h"
 #include "tests/common/game_state.h"
 

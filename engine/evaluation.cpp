@@ -1,4 +1,4 @@
-#include "patterns/evaluation.h"
+#include "engine/evaluation.h"
 
 #include "engine/engine.h"
 #include "patterns/tables.h"

@@ -1,4 +1,5 @@
-// Move scoring and static evaluation.
+// Move scoring and static evaluation: the two judgements the engine makes
+// from the line masks it keeps current.
 #pragma once
 
 #include "engine/types.h"
