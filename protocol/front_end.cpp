@@ -14,7 +14,7 @@ constexpr std::string_view NOT_STARTED = "ERROR START command must be issued fir
 constexpr std::string_view BAD_PARAMETER = "ERROR bad command parameter\n";
 constexpr std::string_view UNKNOWN_COMMAND = "UNKNOWN command\n";
 constexpr std::string_view ABOUT_TEXT =
-    "name=\"Quorlith\", version=\"1.0\", author=\"Quorlith developers\"\n";
+    "name=\"Quorlith\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\"\n";
 
 // Lines kept between commands never hold more than this; a longer buffer is
 // released after its command.

@@ -13,7 +13,7 @@ namespace {
 constexpr const char* NOT_STARTED = "ERROR START command must be issued first\n";
 constexpr const char* BAD_PARAMETER = "ERROR bad command parameter\n";
 constexpr const char* UNKNOWN = "UNKNOWN command\n";
-constexpr const char* ABOUT = "name=\"Quorlith\", version=\"1.0\", author=\"Quorlith developers\"\n";
+constexpr const char* ABOUT = "name=\"Quorlith\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\"\n";
 constexpr int32_t INT_MAX32 = std::numeric_limits<int32_t>::max();
 
 int stones_on_board(const Session& s) { return s.engine().move_count; }

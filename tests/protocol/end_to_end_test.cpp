@@ -15,7 +15,7 @@ namespace {
 
 // Waiting for an answer longer than this means it is not coming.
 constexpr int ANSWER_TIMEOUT_MS = 15000;
-constexpr const char* ABOUT = "name=\"Quorlith\", version=\"1.0\", author=\"Quorlith developers\"";
+constexpr const char* ABOUT = "name=\"Quorlith\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\"";
 
 bool exited_with_zero(int status) { return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0; }
 
