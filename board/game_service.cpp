@@ -431,22 +431,21 @@ void GameService::run_job(const Job& job) {
   const bool hint = job.purpose == SearchSummary::Purpose::HINT;
   int time_ms = 0;
   std::optional<int> depth;
+  SearchSummary result;
   {
     std::lock_guard lock(mutex_);
     if (!g.removed) {
       time_ms = g.time_ms;
       depth = job.depth;
-      SearchSummary start;
-      start.purpose = job.purpose;
-      start.side = mover(g);
-      start.fixed_depth = depth.has_value();
-      start.stone_count = static_cast<int>(g.stones.size());
-      g.last_search = start;
+      result.purpose = job.purpose;
+      result.side = mover(g);
+      result.fixed_depth = depth.has_value();
+      result.stone_count = static_cast<int>(g.stones.size());
+      g.last_search = result;
     }
   }
 
   // 1. The search, without the lock: the engine is the worker's alone.
-  SearchSummary result;
   if (time_ms != 0) {
     Engine& e = *g.engine;
     const auto started = Clock::now();
@@ -497,15 +496,8 @@ void GameService::run_job(const Job& job) {
       freed = std::move(g.engine);
       --engines_;
     } else {
-      SearchSummary& s = *g.last_search;
-      s.running = false;
-      s.depth = result.depth;
-      s.value = result.value;
-      s.nodes = result.nodes;
-      s.time_ms = result.time_ms;
-      s.only_move = result.only_move;
-      s.move = result.move;
-      s.pv = result.pv;
+      result.running = false;
+      g.last_search = result;
       touch(g);
       if (!result.move) {
         g.result = Status::DRAW;  // no empty square left
