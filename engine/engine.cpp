@@ -118,7 +118,9 @@ Engine::Engine() {
 
 void Engine::start_game(int n) {
   // 1. The derived tables come first: every rating below is looked up in them.
-  build_pattern_tables();
+  //    They are built once per process; games on other threads may be
+  //    reading them.
+  ensure_pattern_tables();
   size = n;
   const int last = n + 2 * BORDER - 1;  // last grid coordinate in use
 

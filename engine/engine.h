@@ -11,6 +11,8 @@
 
 namespace quorlith {
 
+class SearchObserver;
+
 class Engine final {
  public:
   // Sets every Point of the histories, the box and the table replies to
@@ -82,8 +84,10 @@ class Engine final {
   // Iterative deepening under time_per_move_ms. Writes the chosen square in
   // protocol coordinates; always an empty board cell. Returns false (and
   // writes nothing) only when the board has no empty cell. Fills report,
-  // when given, for tools that show how far the search got.
-  bool find_best_move(int* x_out, int* y_out, SearchReport* report = nullptr);
+  // when given, for tools that show how far the search got, and tells
+  // observer, when given, about every iteration that ran to its end.
+  bool find_best_move(int* x_out, int* y_out, SearchReport* report = nullptr,
+                      SearchObserver* observer = nullptr);
   // Clears the search state as find_best_move does (pv included, follow_pv
   // off) and puts the deadline out of reach, for the fixed-depth root
   // searches of tools and tests.
@@ -167,5 +171,34 @@ class Engine final {
 
 // The engine reads the clock in milliseconds since the epoch.
 int64_t clock_ms();
+
+// One iteration of find_best_move that ran to its end, as front ends that
+// show the search see it.
+struct SearchIteration {
+  int depth = 0;           // the iteration's depth
+  int32_t value = 0;       // root value, for the side to move
+  int32_t nodes = 0;       // nodes of the whole search so far
+  int64_t elapsed_ms = 0;  // since the search began
+  int pv_length = 0;
+  Engine::PvMove pv[MAX_PLY];  // the principal variation, protocol coordinates
+};
+
+// Told about each finished iteration by find_best_move, on the searching
+// thread, between two iterations: never inside the node loop, so the search
+// and its node counts stay the same with or without an observer.
+class SearchObserver {
+ public:
+  virtual void iteration_done(const SearchIteration& iteration) = 0;
+
+ protected:
+  ~SearchObserver() = default;
+};
+
+// The principal variation of the latest root search, pv[0][0 ..
+// pv_length[0]), in protocol coordinates. It stops before the first entry
+// that is not an empty board cell of the current position or repeats an
+// earlier one (after a table hit the tail of a line can come from another
+// subtree). Returns the number of moves written to out (room for MAX_PLY).
+int root_line(const Engine& engine, Engine::PvMove* out);
 
 }  // namespace quorlith

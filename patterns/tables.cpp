@@ -1,5 +1,7 @@
 #include "patterns/tables.h"
 
+#include <mutex>
+
 namespace quorlith {
 
 namespace {
@@ -43,6 +45,11 @@ void build_pattern_tables() {
       line_shape_weight[line_index(a, b)] =
           static_cast<uint8_t>(shape_weight[SHAPE_TABLE[line_index(a, b)]]);
     }
+}
+
+void ensure_pattern_tables() {
+  static std::once_flag built;
+  std::call_once(built, build_pattern_tables);
 }
 
 }  // namespace quorlith

@@ -17,7 +17,7 @@ extern const uint8_t SHAPE_TABLE[LINE_TABLE_SIZE];        // ShapeId
 extern const int16_t MOVE_WEIGHT_TABLE[LINE_TABLE_SIZE];  // 0, 4, 5, 6, 7, 8 or 15
 extern const int8_t SHAPE_WINDOW_COUNTS[SHAPE_COUNT][5];  // (c1..c5) per ShapeId
 
-// Derived tables, (re)built by build_pattern_tables and read-only otherwise.
+// Derived tables, built by build_pattern_tables and read-only otherwise.
 // RATING_TABLE[1000*c0 + 100*c1 + 10*c2 + c3] = rate_classes(c0, c1, c2, c3).
 extern const uint8_t (&RATING_TABLE)[RATING_TABLE_SIZE];
 // Static-evaluation weight of each ShapeId.
@@ -33,9 +33,14 @@ extern const uint8_t (&LINE_MOVE_WEIGHT)[LINE_TABLE_SIZE];
 extern const uint8_t (&LINE_SHAPE_WEIGHT)[LINE_TABLE_SIZE];
 
 // Fills RATING_TABLE, then SHAPE_WEIGHT, then MOVE_WEIGHT, then the two
-// per-line sums. The contents are
-// the same every time; start_game calls it before it classifies any cell.
+// per-line sums. The contents are the same every time.
 void build_pattern_tables();
+
+// Builds the derived tables once per process, the first time it is called;
+// later calls only wait for that build to end. Safe from any thread: games
+// on other threads may be searching (reading the tables) while a new game
+// starts. start_game calls it before it classifies any cell.
+void ensure_pattern_tables();
 
 // Index of one line of one cell for side `own` in the 65,536-entry tables.
 constexpr int line_index(uint8_t own_byte, uint8_t other_byte) {

@@ -93,10 +93,37 @@ bool Engine::resolve_answer(Point preferred, int* x_out, int* y_out) {
   return true;
 }
 
+int root_line(const Engine& e, Engine::PvMove* out) {
+  int count = 0;
+  const int length = std::min<int>(e.pv_length[0], MAX_PLY);
+  for (int i = 0; i < length; ++i) {
+    const int x = e.pv[0][i].x - BORDER;
+    const int y = e.pv[0][i].y - BORDER;
+    if (!e.is_open_square(x, y)) break;
+    const auto same = [&](const Engine::PvMove& m) { return m.x == x && m.y == y; };
+    if (std::any_of(out, out + count, same)) break;
+    out[count++] = Engine::PvMove{static_cast<int16_t>(x), static_cast<int16_t>(y)};
+  }
+  return count;
+}
+
+// Reports a finished iteration; called between iterations only.
+static void tell_observer(const Engine& e, SearchObserver& observer, int depth, int32_t value) {
+  SearchIteration it;
+  it.depth = depth;
+  it.value = value;
+  it.nodes = e.nodes;
+  // The deadline was armed as the start of the search + time_per_move_ms.
+  it.elapsed_ms = clock_ms() - (e.deadline_ms - e.time_per_move_ms);
+  it.pv_length = root_line(e, it.pv);
+  observer.iteration_done(it);
+}
+
 // Iterative deepening from depth 7 to max_depth until the clock stops it.
 // A max_depth from 2 to 6 runs one iteration at exactly that depth; above 63
 // it is searched as 63.
-bool Engine::find_best_move(int* x_out, int* y_out, SearchReport* report) {
+bool Engine::find_best_move(int* x_out, int* y_out, SearchReport* report,
+                            SearchObserver* observer) {
   if (max_depth < 2) max_depth = DEFAULT_MAX_DEPTH;
   start_search(*this);
   clear_pv(*this);
@@ -108,6 +135,7 @@ bool Engine::find_best_move(int* x_out, int* y_out, SearchReport* report) {
     if (stop) break;
     const ScoredMove root = alpha_beta(depth, true, -ROOT_BOUND, ROOT_BOUND);
     if (report != nullptr && !stop) *report = SearchReport{depth, root.score};
+    if (observer != nullptr && !stop) tell_observer(*this, *observer, depth, root.score);
   }
   clock_armed = false;
   return resolve_answer(Point{static_cast<uint8_t>(pv[0][0].x), static_cast<uint8_t>(pv[0][0].y)},

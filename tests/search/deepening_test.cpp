@@ -2,6 +2,10 @@
 // answers after a stop, the game left unchanged, and reproducible counts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 #include "search/search_helpers.h"
 
 namespace quorlith::search_test {
@@ -243,6 +247,56 @@ TEST(FindBestMove, FixedDepthSearchesAreReproducible) {
   EXPECT_EQ(first->nodes, a.nodes);
   EXPECT_EQ(again.score, r.score);
   EXPECT_EQ(at_of(again), at_of(r));
+}
+
+// The observer hears of every finished iteration, in order, with the figures
+// the search itself reports; watching changes nothing in the search.
+TEST(FindBestMove, ObserverHearsEveryFinishedIteration) {
+  struct Recorder final : SearchObserver {
+    std::vector<SearchIteration> seen;
+    void iteration_done(const SearchIteration& it) override { seen.push_back(it); }
+  };
+  auto plain = game_from_moves(15, SHARP_15);
+  const Answer unwatched = best_move_at_depth(*plain, 9);
+
+  auto e = game_from_moves(15, SHARP_15);
+  const GameState before(*e);
+  Recorder recorder;
+  Engine::SearchReport report;
+  e->max_depth = 9;
+  e->time_per_move_ms = 3'600'000;
+  int x = -1, y = -1;
+  ASSERT_TRUE(e->find_best_move(&x, &y, &report, &recorder));
+  EXPECT_EQ(e->nodes, unwatched.nodes);
+  EXPECT_EQ(x, unwatched.x);
+  EXPECT_EQ(y, unwatched.y);
+  EXPECT_TRUE(GameState(*e) == before);
+
+  ASSERT_EQ(recorder.seen.size(), 3u);
+  for (std::size_t i = 0; i < recorder.seen.size(); ++i) {
+    const SearchIteration& it = recorder.seen[i];
+    EXPECT_EQ(it.depth, 7 + static_cast<int>(i));
+    EXPECT_GE(it.elapsed_ms, 0);
+    if (i > 0) {
+      EXPECT_GE(it.nodes, recorder.seen[i - 1].nodes);
+    }
+    // The line starts with the move of that iteration and walks empty,
+    // distinct board cells.
+    ASSERT_GE(it.pv_length, 1);
+    std::vector<std::pair<int, int>> line;
+    for (int k = 0; k < it.pv_length; ++k) {
+      EXPECT_TRUE(is_empty_square(*e, it.pv[k].x, it.pv[k].y));
+      line.emplace_back(it.pv[k].x, it.pv[k].y);
+    }
+    std::sort(line.begin(), line.end());
+    EXPECT_EQ(std::adjacent_find(line.begin(), line.end()), line.end());
+  }
+  const SearchIteration& last = recorder.seen.back();
+  EXPECT_EQ(last.depth, report.depth_reached);
+  EXPECT_EQ(last.value, report.value);
+  EXPECT_EQ(last.nodes, e->nodes);
+  EXPECT_EQ(last.pv[0].x, x);
+  EXPECT_EQ(last.pv[0].y, y);
 }
 
 // think needs no find_best_move before it: left over stop and deadline do not
