@@ -231,6 +231,22 @@ void set_watch(GameService& service, const httplib::Request& req, httplib::Respo
   send_reply(res, service.watch(game_id(req), *on), 200);
 }
 
+// Refuses what another site's page could send through the player's browser;
+// true when the request was answered here.
+bool refused_as_foreign(const httplib::Request& req, httplib::Response& res, bool loopback_only) {
+  const std::string host = req.get_header_value("Host");
+  if (loopback_only && !is_loopback_host(host)) {
+    send_error(res, 403, "this board serves only requests addressed to a loopback host");
+    return true;
+  }
+  const std::string origin = req.get_header_value("Origin");
+  if (!origin.empty() && origin != "http://" + host) {
+    send_error(res, 403, "requests from other sites' pages are refused");
+    return true;
+  }
+  return false;
+}
+
 void send_page_file(const httplib::Request& req, httplib::Response& res) {
   const PageFile* file = find_page_file(req.path);
   if (file == nullptr) return send_error(res, 404, "no such page");
@@ -239,9 +255,40 @@ void send_page_file(const httplib::Request& req, httplib::Response& res) {
 
 }  // namespace
 
-void install_routes(httplib::Server& server, GameService& service) {
+bool is_loopback_host(std::string_view host) {
+  // Drop the port: after the closing bracket of an IPv6 literal, or after
+  // the one colon of a name or IPv4 address (a bare IPv6 literal, with
+  // several colons, has none).
+  if (host.starts_with('[')) {
+    const std::size_t close = host.find(']');
+    if (close == std::string_view::npos) return false;
+    host = host.substr(1, close - 1);
+  } else if (const std::size_t colon = host.find(':');
+             colon != std::string_view::npos && host.find(':', colon + 1) == std::string_view::npos) {
+    host = host.substr(0, colon);
+  }
+  if (host == "localhost" || host == "::1") return true;
+  if (!host.starts_with("127.")) return false;
+  // 127.a.b.c with three numbers of up to three digits.
+  int dots = 0;
+  for (const char c : host.substr(4)) {
+    if (c == '.') {
+      ++dots;
+    } else if (c < '0' || c > '9') {
+      return false;
+    }
+  }
+  return dots == 2;
+}
+
+void install_routes(httplib::Server& server, GameService& service, bool loopback_only) {
   using Req = const httplib::Request&;
   using Res = httplib::Response&;
+
+  server.set_pre_routing_handler([loopback_only](Req req, Res res) {
+    return refused_as_foreign(req, res, loopback_only) ? httplib::Server::HandlerResponse::Handled
+                                                       : httplib::Server::HandlerResponse::Unhandled;
+  });
   // Longer ids match no route.
   const std::string game = R"(/api/games/(\d{1,19}))";
 

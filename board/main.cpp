@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
 
   GameService service(config);
   httplib::Server server;
-  install_routes(server, service);
+  install_routes(server, service, is_loopback_host(host));
 
   const int bound = port == 0 ? server.bind_to_any_port(host) : (server.bind_to_port(host, port) ? port : -1);
   if (bound < 0) {

@@ -225,6 +225,36 @@ TEST_F(Api, BadRequestsAreAnsweredAndChangeNothing) {
   const std::string nested = std::string(30000, '[') + std::string(30000, ']');
   EXPECT_EQ(call("POST", "/api/games", nested).body, (json{{"error", "the body must be a JSON object"}}));
 
+  // What another site's page could send through the player's browser: a
+  // foreign Origin, or a Host that is not loopback (a domain pointed at
+  // 127.0.0.1). The board's own page sends its own origin.
+  const std::string own = "http://127.0.0.1:" + std::to_string(port_);
+  const struct {
+    httplib::Headers headers;
+    int status;
+  } origins[] = {
+      {{{"Origin", "http://evil.example"}}, 403},
+      {{{"Origin", "http://127.0.0.1:1"}}, 403},
+      {{{"Host", "evil.example:" + std::to_string(port_)}, {"Origin", "http://evil.example:" + std::to_string(port_)}}, 403},
+      {{{"Origin", own}}, 409},  // reaches the game: the square is occupied
+  };
+  for (const auto& o : origins) {
+    const httplib::Result r = client_->Post(game + "/moves", o.headers, R"({"x": 8, "y": 8})", "application/json");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, o.status) << r->body;
+    const httplib::Result made = client_->Post("/api/games", o.headers, "{}", "application/json");
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->status, o.status == 403 ? 403 : 201) << made->body;
+    if (made->status == 201) call("DELETE", "/api/games/" + std::to_string(json::parse(made->body)["id"].get<int>()));
+  }
+  EXPECT_TRUE(is_loopback_host("127.0.0.1:8765"));
+  EXPECT_TRUE(is_loopback_host("localhost"));
+  EXPECT_TRUE(is_loopback_host("[::1]:8765"));
+  EXPECT_TRUE(is_loopback_host("::1"));
+  EXPECT_FALSE(is_loopback_host("127.0.0.1.evil.example:8765"));
+  EXPECT_FALSE(is_loopback_host("evil.example"));
+  EXPECT_FALSE(is_loopback_host(""));
+
   EXPECT_EQ(call("GET", game).body, before);
   EXPECT_EQ(service_->stats().games, games);
 }
