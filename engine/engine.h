@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "engine/platform.h"
 #include "engine/types.h"
 
 namespace quorlith {
@@ -164,8 +165,5 @@ class Engine final {
   // The square to answer after a search (see find_best_move).
   bool resolve_answer(Point preferred, int* x_out, int* y_out);
 };
-
-// The engine reads the clock in milliseconds since the epoch.
-int64_t clock_ms();
 
 }  // namespace quorlith
