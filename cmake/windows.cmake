@@ -24,7 +24,8 @@ add_link_options(-Wl,--stack,${QUORLITH_WINDOWS_STACK_BYTES})
 #    and gives it a prefix of its own. It prefixes every test, and the
 #    end-to-end client launches the brain with it.
 find_program(QUORLITH_WINE NAMES wine wine64 PATHS /usr/lib/wine)
-if(QUORLITH_WINE)
+find_program(QUORLITH_WINESERVER NAMES wineserver wineserver64 PATHS /usr/lib/wine)
+if(QUORLITH_WINE AND QUORLITH_WINESERVER)
   set(QUORLITH_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/run-under-wine.in ${CMAKE_BINARY_DIR}/run-under-wine
                  @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ

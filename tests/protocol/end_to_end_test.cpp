@@ -20,13 +20,19 @@ constexpr const char* ABOUT = "name=\"Quorlith\", version=\"" QUORLITH_VERSION "
 
 bool exited_with_zero(int status) { return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0; }
 
-TEST(EndToEnd, TranscriptAndExitAtEnd) {
+// Sends a whole session that ends itself and compares everything the engine
+// writes; the process must then end with status 0.
+void expect_transcript(const std::string& input, const std::string& output) {
   ChildEngine child;
-  child.send("ABOUT\nSTART 15\nBEGIN\nTURN 0,0\nPLAY 3,3\nTURN 3,3\nstart 4\nEND\nABOUT\n");
-  EXPECT_EQ(child.read_to_end(ANSWER_TIMEOUT_MS),
-            std::string(ABOUT) +
-                "\nOK\n7,7\n6,6\n3,3\nERROR bad command parameter\nNa tomhle nejde hrat!\n");
+  child.send(input);
+  EXPECT_EQ(child.read_to_end(ANSWER_TIMEOUT_MS), output);
   EXPECT_TRUE(exited_with_zero(child.wait_exit(ANSWER_TIMEOUT_MS)));
+}
+
+TEST(EndToEnd, TranscriptAndExitAtEnd) {
+  expect_transcript("ABOUT\nSTART 15\nBEGIN\nTURN 0,0\nPLAY 3,3\nTURN 3,3\nstart 4\nEND\nABOUT\n",
+                    std::string(ABOUT) +
+                        "\nOK\n7,7\n6,6\n3,3\nERROR bad command parameter\nNa tomhle nejde hrat!\n");
 }
 
 TEST(EndToEnd, UnflushedRepliesArriveWithTheNextFlushOrAtExit) {
@@ -52,14 +58,12 @@ TEST(EndToEnd, ClosedOutputStillEndsWithStatusZero) {
 }
 
 TEST(EndToEnd, BoardProgramCommands) {
-  ChildEngine child;
-  child.send("RESTART\nRECTSTART 15,20\nRECTSTART 15,15\nBEGIN\nTAKEBACK 8,8\nTAKEBACK 7,7\n"
-             "BEGIN\nRESTART\nBEGIN\nEND\n");
-  EXPECT_EQ(child.read_to_end(ANSWER_TIMEOUT_MS),
-            "ERROR START command must be issued first\n"
-            "ERROR rectangular boards are not supported, only square boards from 5 to 32\n"
-            "OK\n7,7\nERROR bad command parameter\nOK\n7,7\nOK\n7,7\n");
-  EXPECT_TRUE(exited_with_zero(child.wait_exit(ANSWER_TIMEOUT_MS)));
+  expect_transcript(
+      "RESTART\nRECTSTART 15,20\nRECTSTART 15,15\nBEGIN\nTAKEBACK 8,8\nTAKEBACK 7,7\n"
+      "BEGIN\nRESTART\nBEGIN\nEND\n",
+      "ERROR START command must be issued first\n"
+      "ERROR rectangular boards are not supported, only square boards from 5 to 32\n"
+      "OK\n7,7\nERROR bad command parameter\nOK\n7,7\nOK\n7,7\n");
 }
 
 // Standard input is read as bytes on every system: one carriage return
