@@ -11,6 +11,11 @@ set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(QUORLITH_MINGW_TRIPLE x86_64-w64-mingw32)
 # The default alternative of the Debian compiler is the win32 thread model;
 # name the posix one explicitly.
+find_program(QUORLITH_MINGW_CXX ${QUORLITH_MINGW_TRIPLE}-g++-posix)
+if(NOT QUORLITH_MINGW_CXX)
+  message(FATAL_ERROR "${QUORLITH_MINGW_TRIPLE}-g++-posix not found: the Windows build needs "
+                      "MinGW-w64 (apt-get install g++-mingw-w64-x86-64)")
+endif()
 set(CMAKE_C_COMPILER ${QUORLITH_MINGW_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${QUORLITH_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${QUORLITH_MINGW_TRIPLE}-windres)
