@@ -1,4 +1,4 @@
-// The operating-system specifics behind engine/platform.h. Two branches:
+// What engine/platform.h promises, for each system. Two branches:
 // Windows (MinGW-w64) and POSIX.
 #include "engine/platform.h"
 
