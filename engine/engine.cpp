@@ -1,13 +1,11 @@
 #include "engine/engine.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <bit>
-#include <cstdlib>
 #include <cstring>
 
 #include "engine/keys.h"
+#include "engine/platform.h"
 #include "patterns/tables.h"
 
 namespace quorlith {
@@ -70,16 +68,8 @@ uint8_t rating_of(const Cell& c, int s) {
 
 }  // namespace
 
-namespace {
-constexpr std::size_t HUGE_PAGE = std::size_t{2} << 20;
-}  // namespace
-
 void* Engine::operator new(std::size_t bytes, const std::nothrow_t&) noexcept {
-  const std::size_t rounded = (bytes + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
-  void* memory = std::aligned_alloc(HUGE_PAGE, rounded);
-  // Only a hint: without huge pages the engine works the same, more slowly.
-  if (memory != nullptr) madvise(memory, rounded, MADV_HUGEPAGE);
-  return memory;
+  return allocate_engine_memory(bytes);
 }
 
 void* Engine::operator new(std::size_t bytes) {
@@ -88,7 +78,7 @@ void* Engine::operator new(std::size_t bytes) {
   return memory;
 }
 
-void Engine::operator delete(void* memory) noexcept { std::free(memory); }
+void Engine::operator delete(void* memory) noexcept { release_engine_memory(memory); }
 
 Engine::Engine() {
   for (int i = 0; i < MAX_STONES; ++i) {

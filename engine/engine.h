@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "engine/platform.h"
 #include "engine/types.h"
 
 namespace quorlith {
@@ -168,9 +169,6 @@ class Engine final {
   // The square to answer after a search (see find_best_move).
   bool resolve_answer(Point preferred, int* x_out, int* y_out);
 };
-
-// The engine reads the clock in milliseconds since the epoch.
-int64_t clock_ms();
 
 // One iteration of find_best_move that ran to its end, as front ends that
 // show the search see it.

@@ -10,11 +10,12 @@ namespace quorlith {
 
 namespace {
 
-constexpr std::string_view NOT_STARTED = "ERROR START command must be issued first\n";
-constexpr std::string_view BAD_PARAMETER = "ERROR bad command parameter\n";
-constexpr std::string_view UNKNOWN_COMMAND = "UNKNOWN command\n";
+// Reply texts, without their line end.
+constexpr std::string_view NOT_STARTED = "ERROR START command must be issued first";
+constexpr std::string_view BAD_PARAMETER = "ERROR bad command parameter";
+constexpr std::string_view UNKNOWN_COMMAND = "UNKNOWN command";
 constexpr std::string_view ABOUT_TEXT =
-    "name=\"Quorlith\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\"\n";
+    "name=\"Quorlith\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\"";
 
 // Lines kept between commands never hold more than this; a longer buffer is
 // released after its command.
@@ -36,8 +37,9 @@ std::unique_ptr<Engine> make_engine_on_heap() {
   return std::unique_ptr<Engine>(new (std::nothrow) Engine());
 }
 
-FrontEnd::FrontEnd(std::istream& in, std::ostream& out, EngineFactory make_engine)
-    : in_(in), out_(out), make_engine_(make_engine) {}
+FrontEnd::FrontEnd(std::istream& in, std::ostream& out, EngineFactory make_engine,
+                   LineEnd line_end)
+    : in_(in), out_(out), make_engine_(make_engine), line_end_(line_end_text(line_end)) {}
 
 void FrontEnd::run() {
   while (step() == Step::COMMAND_DONE) {
@@ -59,7 +61,9 @@ FrontEnd::Step FrontEnd::step() {
 
 // The keywords are tried in this order and the first match decides: "start"
 // before "st", so every line beginning with "start" is START and every other
-// line beginning with "st" (even "stop") is st.
+// line beginning with "st" (even "stop") is st. RESTART, TAKEBACK and
+// RECTSTART come after all the others, so no line that an older keyword
+// matches changes meaning.
 FrontEnd::Step FrontEnd::dispatch_command(std::string_view line) {
   const bool in_game = settings_.board_size != 0;
   if (auto rest = match_keyword("info", line)) {
@@ -101,6 +105,12 @@ FrontEnd::Step FrontEnd::dispatch_command(std::string_view line) {
     } else {
       return command_board();
     }
+  } else if (match_keyword("restart", line)) {
+    command_restart();
+  } else if (auto rest = match_keyword("takeback", line)) {
+    command_takeback(*rest);
+  } else if (auto rest = match_keyword("rectstart", line)) {
+    command_rectstart(*rest);
   } else {
     reply_and_flush(UNKNOWN_COMMAND);
   }
@@ -129,13 +139,13 @@ void FrontEnd::command_st(std::string_view rest) {
   GameSettings& s = settings_;
   s.st_seconds = read_number(rest);
   if (s.st_seconds < 1) {
-    reply("Please Set Correct Time!\n");
+    reply("Please Set Correct Time!");
     return;
   }
   s.timeout_turn = saturating_thousandfold(s.st_seconds);
   s.declared_turn_limit = s.timeout_turn;
   char text[64];
-  const int length = std::snprintf(text, sizeof text, "Set Time to %3.2fs.\n",
+  const int length = std::snprintf(text, sizeof text, "Set Time to %3.2fs.",
                                    static_cast<double>(s.st_seconds));
   reply(std::string_view(text, static_cast<std::size_t>(length)));
 }
@@ -144,11 +154,11 @@ void FrontEnd::command_sd(std::string_view rest) {
   GameSettings& s = settings_;
   s.sd_depth = read_number(rest);
   if (s.sd_depth < 1) {
-    reply("Please Set Correct Depth!\n");
+    reply("Please Set Correct Depth!");
     return;
   }
   if (!s.engine) {
-    reply("ZEM Engine Not Initialized!\n");
+    reply("ZEM Engine Not Initialized!");
     return;
   }
   // The principal variation has MAX_PLY rows, so deeper requests are
@@ -156,7 +166,7 @@ void FrontEnd::command_sd(std::string_view rest) {
   s.sd_depth = std::min(s.sd_depth, MAX_SD_DEPTH);
   s.engine->max_depth = s.sd_depth;
   char text[48];
-  const int length = std::snprintf(text, sizeof text, "Set Depth to %d.\n", s.sd_depth);
+  const int length = std::snprintf(text, sizeof text, "Set Depth to %d.", s.sd_depth);
   reply(std::string_view(text, static_cast<std::size_t>(length)));
 }
 
@@ -183,6 +193,61 @@ FrontEnd::Step FrontEnd::command_board() {
   return Step::COMMAND_DONE;
 }
 
+// RESTART: a new game on the board of the game in progress, exactly as
+// START with its size.
+void FrontEnd::command_restart() {
+  if (settings_.board_size == 0) {
+    not_started();
+    return;
+  }
+  start_new_game(settings_.board_size);
+  flush();
+}
+
+// TAKEBACK x,y: takes back the last stone of the game when it stands on x,y
+// (a board program's Undo button). Any other square, or no stone at all,
+// is a bad parameter and changes nothing.
+void FrontEnd::command_takeback(std::string_view rest) {
+  if (settings_.board_size == 0) {
+    not_started();
+    return;
+  }
+  Engine& engine = *settings_.engine;
+  const auto square = parse_move(rest, settings_.board_size);
+  const bool is_last_stone = square && engine.move_count > 0 &&
+                             engine.move_history[engine.move_count - 1].x == square->x + BORDER &&
+                             engine.move_history[engine.move_count - 1].y == square->y + BORDER;
+  if (!is_last_stone) {
+    reply_and_flush(BAD_PARAMETER);
+    return;
+  }
+  engine.undo_stone();
+  --settings_.move_number;
+  reply_and_flush("OK");
+}
+
+// RECTSTART w,h: only square boards exist here, so w equal to h is START w
+// with all its replies; any other shape is refused by name and changes
+// nothing.
+void FrontEnd::command_rectstart(std::string_view rest) {
+  const auto shape = parse_board_shape(rest);
+  if (!shape) {
+    reply_and_flush(BAD_PARAMETER);
+    return;
+  }
+  if (shape->width != shape->height) {
+    char text[96];
+    const int length =
+        std::snprintf(text, sizeof text,
+                      "ERROR rectangular boards are not supported, only square boards from %d to %d",
+                      MIN_BOARD_SIZE, MAX_BOARD_SIZE);
+    reply_and_flush(std::string_view(text, static_cast<std::size_t>(length)));
+    return;
+  }
+  start_new_game(shape->width);
+  flush();
+}
+
 std::optional<Square> FrontEnd::parse_free_square(std::string_view rest) {
   const auto square = parse_move(rest, settings_.board_size);
   if (!square || !settings_.engine->is_open_square(square->x, square->y)) {
@@ -198,14 +263,14 @@ std::optional<Square> FrontEnd::parse_free_square(std::string_view rest) {
 void FrontEnd::start_new_game(int32_t n) {
   GameSettings& s = settings_;
   if (n < MIN_BOARD_SIZE) {
-    reply("Na tomhle nejde hrat!\n");
+    reply("Na tomhle nejde hrat!");
     return;
   }
   if (n > PROTOCOL_MAX_BOARD_SIZE || n > MAX_BOARD_SIZE) {
     const int32_t limit = n > PROTOCOL_MAX_BOARD_SIZE ? PROTOCOL_MAX_BOARD_SIZE : MAX_BOARD_SIZE;
     char text[64];
     const int length =
-        std::snprintf(text, sizeof text, "Moc velka plocha, podporuji max %d policek!\n", limit);
+        std::snprintf(text, sizeof text, "Moc velka plocha, podporuji max %d policek!", limit);
     reply(std::string_view(text, static_cast<std::size_t>(length)));
     return;
   }
@@ -214,14 +279,14 @@ void FrontEnd::start_new_game(int32_t n) {
   s.board_size = 0;
   s.engine = make_engine_();
   if (!s.engine) {
-    reply("ZEM Engine Load Error!\n");
+    reply("ZEM Engine Load Error!");
     return;
   }
   s.engine->start_game(n);
   s.engine->max_depth = START_MAX_DEPTH;
   s.engine->time_per_move_ms = START_TIME_PER_MOVE_MS;
   s.board_size = n;
-  reply("OK\n");
+  reply("OK");
 }
 
 // Callers guarantee an empty board square.
@@ -238,6 +303,7 @@ void FrontEnd::play_and_echo(int32_t x, int32_t y) {
 
 void FrontEnd::reply(std::string_view text) {
   out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out_.write(line_end_.data(), static_cast<std::streamsize>(line_end_.size()));
 }
 
 void FrontEnd::reply_and_flush(std::string_view text) {
@@ -250,7 +316,6 @@ void FrontEnd::write_move(int32_t x, int32_t y) {
   char* end = std::to_chars(text, text + 12, x).ptr;
   *end++ = ',';
   end = std::to_chars(end, end + 12, y).ptr;
-  *end++ = '\n';
   reply(std::string_view(text, static_cast<std::size_t>(end - text)));
 }
 

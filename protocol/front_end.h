@@ -1,7 +1,8 @@
 // The protocol front end: reads command lines, keeps the settings, drives the
 // engine and writes every reply. It talks only to the two streams it is
 // given, so main wires it to standard input and output and tests drive it
-// in-process.
+// in-process. Every reply line ends with the line end it is given: this
+// system's own unless told otherwise.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <string_view>
 
 #include "engine/engine.h"
+#include "engine/platform.h"
 #include "protocol/parse.h"
 #include "protocol/settings.h"
 
@@ -50,7 +52,8 @@ struct SearchRequest {
 
 class FrontEnd {
  public:
-  FrontEnd(std::istream& in, std::ostream& out, EngineFactory make_engine = make_engine_on_heap);
+  FrontEnd(std::istream& in, std::ostream& out, EngineFactory make_engine = make_engine_on_heap,
+           LineEnd line_end = native_line_end());
   FrontEnd(const FrontEnd&) = delete;
   FrontEnd& operator=(const FrontEnd&) = delete;
 
@@ -79,6 +82,11 @@ class FrontEnd {
   void command_st(std::string_view rest);
   void command_sd(std::string_view rest);
   Step command_board();
+  // The commands that board programs send beyond the tournament set; tried
+  // only after every other keyword.
+  void command_restart();
+  void command_takeback(std::string_view rest);
+  void command_rectstart(std::string_view rest);
   // Parses a TURN or PLAY argument; a bad or occupied square is answered and
   // gives nothing.
   std::optional<Square> parse_free_square(std::string_view rest);
@@ -100,6 +108,7 @@ class FrontEnd {
   int32_t cap_budget(int32_t budget_ms) const;
   void searched_move(int32_t budget_ms);
 
+  // One reply line: text (without a line end), then the line end.
   void reply(std::string_view text);
   void reply_and_flush(std::string_view text);
   void write_move(int32_t x, int32_t y);
@@ -109,6 +118,7 @@ class FrontEnd {
   std::istream& in_;
   std::ostream& out_;
   EngineFactory make_engine_;
+  std::string_view line_end_;
   GameSettings settings_;
   std::string line_;
   SearchRequest last_search_;

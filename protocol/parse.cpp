@@ -111,6 +111,12 @@ std::optional<Square> parse_move(std::string_view text, int32_t board_size) {
   return Square{v[0], v[1]};
 }
 
+std::optional<BoardShape> parse_board_shape(std::string_view text) {
+  int32_t v[2];
+  if (!scan_comma_list(text, v, 2)) return std::nullopt;
+  return BoardShape{v[0], v[1]};
+}
+
 std::optional<BoardLine> parse_board_line(std::string_view text, int32_t board_size) {
   int32_t v[3];
   if (!scan_comma_list(text, v, 3)) return std::nullopt;

@@ -64,6 +64,14 @@ struct Square {
 //   "3 ,4" "3;4"  "3"  "-1,4"         not valid
 [[nodiscard]] std::optional<Square> parse_move(std::string_view text, int32_t board_size);
 
+// The argument of RECTSTART: "w,h" read like parse_move, with no bounds on
+// either number (the command judges the sizes itself).
+struct BoardShape {
+  int32_t width;
+  int32_t height;
+};
+[[nodiscard]] std::optional<BoardShape> parse_board_shape(std::string_view text);
+
 // One line of a board block: "x,y,who".
 struct BoardLine {
   Square square;

@@ -132,7 +132,7 @@ void FrontEnd::searched_move(int32_t budget_ms) {
     write_move(x, y);
     flush();
   } else {
-    reply_and_flush("ERROR board is full\n");
+    reply_and_flush("ERROR board is full");
   }
   engine.max_depth = SEARCH_DEPTH_AFTER_MOVE;
 }

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <chrono>
 
 #include "engine/engine.h"
 #include "engine/evaluation.h"
@@ -17,13 +16,6 @@ constexpr int DEEPEST_SEARCH = MAX_PLY - 1;
 constexpr int64_t ONE_DAY_MS = 24LL * 60 * 60 * 1000;
 
 }  // namespace
-
-int64_t clock_ms() {
-  // A monotonic clock: a wall clock stepped back by the system would
-  // otherwise stretch the deadline.
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 // The state every search starts from, whatever its deadline.
 static void clear_search_state(Engine& e) {

@@ -1,7 +1,8 @@
 // Fuzz target: any bytes as the manager's side of a session. Whatever
 // arrives, the front end must not crash, every reply must be a text the
 // protocol knows or a move onto a square that now holds a stone, every
-// reply must end with a line feed, and the board must stay consistent.
+// reply must end with this system's line end (the front end's default), and
+// the board must stay consistent.
 #include <cstddef>
 #include <cstdint>
 #include <sstream>
@@ -19,6 +20,7 @@ namespace {
 // and lines that would declare another one are dropped, so no input can make
 // the engine think for seconds.
 constexpr std::string_view PREAMBLE = "INFO timeout_turn 1\n";
+const std::string_view LINE_END = line_end_text(native_line_end());
 
 bool changes_turn_limit(std::string_view line) {
   // The front end reads a line only up to its first NUL byte.
@@ -59,13 +61,13 @@ void run_session(std::string_view data) {
     const std::string written = out.str();
     const std::string_view fresh = std::string_view(written).substr(taken);
     taken = written.size();
-    require(fresh.empty() || fresh.back() == '\n', "reply without a line feed:", fresh);
+    require(fresh.empty() || fresh.ends_with(LINE_END), "reply without its line end:", fresh);
     for (std::size_t at = 0; at < fresh.size();) {
-      const std::size_t lf = fresh.find('\n', at);
-      const std::string_view reply = fresh.substr(at, lf - at);
+      const std::size_t end = fresh.find(LINE_END, at);
+      const std::string_view reply = fresh.substr(at, end - at);
       require(test_support::is_known_reply(reply) || is_played_move(reply, front_end),
               "unexpected reply:", reply);
-      at = lf + 1;
+      at = end + LINE_END.size();
     }
     if (const Engine* engine = front_end.engine(); engine && front_end.settings().board_size) {
       require(engine->move_count == front_end.settings().move_number - 1,

@@ -1,6 +1,12 @@
 // The real pbrain-quorlith as a child process behind two pipes, for the
 // end-to-end tests. Every read waits at most a given time, so a missing
 // answer fails the test instead of hanging it.
+//
+// The engine is QUORLITH_ENGINE_BINARY, started through
+// QUORLITH_ENGINE_LAUNCHER when that names a program (an emulator running a
+// cross-built engine). Its replies must end with CR LF when
+// QUORLITH_ENGINE_CR_LF is 1 and with a bare LF otherwise; the lines handed
+// to the tests have that checked and end without it.
 #pragma once
 
 #include <fcntl.h>
@@ -9,13 +15,25 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#ifndef QUORLITH_ENGINE_LAUNCHER
+#define QUORLITH_ENGINE_LAUNCHER ""
+#endif
+#ifndef QUORLITH_ENGINE_CR_LF
+#define QUORLITH_ENGINE_CR_LF 0
+#endif
+
 namespace quorlith::test {
+
+// True when the engine runs under an emulator rather than natively.
+inline bool engine_is_emulated() { return std::string_view(QUORLITH_ENGINE_LAUNCHER) != ""; }
 
 class ChildEngine {
  public:
@@ -37,7 +55,12 @@ class ChildEngine {
       ::close(to_child[1]);
       ::close(from_child[0]);
       ::close(from_child[1]);
-      ::execl(QUORLITH_ENGINE_BINARY, QUORLITH_ENGINE_BINARY, static_cast<char*>(nullptr));
+      if (engine_is_emulated()) {
+        ::execl(QUORLITH_ENGINE_LAUNCHER, QUORLITH_ENGINE_LAUNCHER, QUORLITH_ENGINE_BINARY,
+                static_cast<char*>(nullptr));
+      } else {
+        ::execl(QUORLITH_ENGINE_BINARY, QUORLITH_ENGINE_BINARY, static_cast<char*>(nullptr));
+      }
       ::_exit(127);
     }
     ::close(to_child[0]);
@@ -70,7 +93,7 @@ class ChildEngine {
     return true;
   }
 
-  // The next line without its line feed, or nothing when none came in time
+  // The next line without its line end, or nothing when none came in time
   // or the output ended.
   std::optional<std::string> read_line(int timeout_ms) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
@@ -78,19 +101,25 @@ class ChildEngine {
       if (const std::size_t end = pending_.find('\n'); end != std::string::npos) {
         std::string line = pending_.substr(0, end);
         pending_.erase(0, end + 1);
-        return line;
+        return without_line_end(std::move(line));
       }
       if (!fill(deadline)) return std::nullopt;
     }
   }
 
-  // Everything the child writes until it closes its output.
+  // Everything the child writes until it closes its output, each complete
+  // line ending with a bare LF.
   std::string read_to_end(int timeout_ms) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     while (fill(deadline)) {
     }
     std::string all;
-    all.swap(pending_);
+    for (std::size_t end; (end = pending_.find('\n')) != std::string::npos;) {
+      all += without_line_end(pending_.substr(0, end)) + "\n";
+      pending_.erase(0, end + 1);
+    }
+    all += pending_;
+    pending_.clear();
     return all;
   }
 
@@ -119,6 +148,18 @@ class ChildEngine {
 
  private:
   using Clock = std::chrono::steady_clock;
+
+  // A line as read up to its LF: checks the carriage return the engine's
+  // system puts before the LF, or its absence, and removes it.
+  static std::string without_line_end(std::string line) {
+    const bool carriage_return = !line.empty() && line.back() == '\r';
+    if (carriage_return != (QUORLITH_ENGINE_CR_LF != 0)) {
+      ADD_FAILURE() << "reply line \"" << line << "\" does not end with "
+                    << (QUORLITH_ENGINE_CR_LF ? "CR LF" : "a bare LF");
+    }
+    if (carriage_return) line.pop_back();
+    return line;
+  }
 
   // Reads what is available before the deadline; false at end of output or
   // when the deadline passed.

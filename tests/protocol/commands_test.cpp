@@ -244,6 +244,52 @@ TEST(LineEnds, CrLfInputBehavesLikeLineFeeds) {
   EXPECT_EQ(crlf_session.settings().move_number, lf_session.settings().move_number);
 }
 
+// Only a line that is exactly "done" closes a board block: one carriage
+// return before the line feed is part of the line end, a second one is part
+// of the line. (A C runtime reading in text mode would swallow one of them
+// and close the block; the engine reads bytes.)
+TEST(LineEnds, DoneFollowedByTwoCarriageReturnsKeepsTheBlockOpen) {
+  Session s;
+  s.send("START 15\nsd 2\n");
+  const std::string out = s.send("BOARD\r\n7,7,1\r\ndone\r\r\n8,8,2\r\nDONE\r\n");
+  EXPECT_EQ(s.occupant(8, 8), 1) << "the block was still open";
+  EXPECT_EQ(s.engine().move_count, 3) << "two stones given, then the engine's";
+  EXPECT_EQ(out.find("UNKNOWN"), std::string::npos);
+}
+
+// Every kind of reply ends with the line end the front end was given: the
+// same session with CR LF writes exactly the LF session's bytes with a
+// carriage return before each line feed.
+TEST(LineEnds, EveryReplyKindEndsWithTheGivenLineEnd) {
+  const std::string script =
+      "ABOUT\nTURN 1,1\nBOARD\nsd 0\nsd 4\nst 0\nst 2\nSTART 4\nSTART 33\nSTART 101\n"
+      "RECTSTART 5,6\nRECTSTART 5\nSTART 5\nRESTART\nhello\nBEGIN\nPLAY 9,9\nsd 3\nTURN 0,0\n"
+      "TAKEBACK 2,2\nTAKEBACK 4,4\n";
+  std::string board_full = "START 5\nBOARD\n";
+  for (int i = 0; i < 25; ++i) board_full += std::to_string(i % 5) + "," + std::to_string(i / 5) + ",1\n";
+  board_full += "done\n";
+
+  Session lf;
+  Session crlf(LineEnd::CR_LF);
+  for (Session* session : {&lf, &crlf}) session->send(script + board_full + "END\n");
+  const std::string lf_out = lf.all_output();
+  const std::string crlf_out = crlf.all_output();
+  for (const char* kind :
+       {"name=", "ERROR START command must be issued first\n", "UNKNOWN command\n",
+        "Please Set Correct Depth!\n", "ZEM Engine Not Initialized!\n", "Please Set Correct Time!\n",
+        "Set Time to 2.00s.\n", "Na tomhle nejde hrat!\n", "max 32 policek!\n", "max 100 policek!\n",
+        "ERROR rectangular boards", "ERROR bad command parameter\n", "OK\n", "2,2\n",
+        "Set Depth to 3.\n", "ERROR board is full\n"}) {
+    EXPECT_NE(lf_out.find(kind), std::string::npos) << "the script lacks a reply: " << kind;
+  }
+  std::string expected;
+  for (const char c : lf_out) expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  EXPECT_EQ(crlf_out, expected);
+
+  Session failing([]() -> std::unique_ptr<Engine> { return nullptr; }, LineEnd::CR_LF);
+  EXPECT_EQ(failing.send("START 15\n"), "ZEM Engine Load Error!\r\n");
+}
+
 TEST(BoardBlock, PlacesStonesInTurnWhateverWho) {
   Session s;
   s.send("START 15\nsd 2\n");

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/deep_positions.h"
 #include "tests/protocol/child_engine.h"
 
 namespace quorlith::test {
@@ -19,13 +20,19 @@ constexpr const char* ABOUT = "name=\"Quorlith\", version=\"" QUORLITH_VERSION "
 
 bool exited_with_zero(int status) { return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0; }
 
-TEST(EndToEnd, TranscriptAndExitAtEnd) {
+// Sends a whole session that ends itself and compares everything the engine
+// writes; the process must then end with status 0.
+void expect_transcript(const std::string& input, const std::string& output) {
   ChildEngine child;
-  child.send("ABOUT\nSTART 15\nBEGIN\nTURN 0,0\nPLAY 3,3\nTURN 3,3\nstart 4\nEND\nABOUT\n");
-  EXPECT_EQ(child.read_to_end(ANSWER_TIMEOUT_MS),
-            std::string(ABOUT) +
-                "\nOK\n7,7\n6,6\n3,3\nERROR bad command parameter\nNa tomhle nejde hrat!\n");
+  child.send(input);
+  EXPECT_EQ(child.read_to_end(ANSWER_TIMEOUT_MS), output);
   EXPECT_TRUE(exited_with_zero(child.wait_exit(ANSWER_TIMEOUT_MS)));
+}
+
+TEST(EndToEnd, TranscriptAndExitAtEnd) {
+  expect_transcript("ABOUT\nSTART 15\nBEGIN\nTURN 0,0\nPLAY 3,3\nTURN 3,3\nstart 4\nEND\nABOUT\n",
+                    std::string(ABOUT) +
+                        "\nOK\n7,7\n6,6\n3,3\nERROR bad command parameter\nNa tomhle nejde hrat!\n");
 }
 
 TEST(EndToEnd, UnflushedRepliesArriveWithTheNextFlushOrAtExit) {
@@ -48,6 +55,30 @@ TEST(EndToEnd, ClosedOutputStillEndsWithStatusZero) {
   child.send("ABOUT\nSTART 15\nINFO timeout_turn 50\nBEGIN\nTURN 0,0\nTURN 1,0\nst 1\nABOUT\n");
   child.close_input();
   EXPECT_TRUE(exited_with_zero(child.wait_exit(ANSWER_TIMEOUT_MS)));
+}
+
+TEST(EndToEnd, BoardProgramCommands) {
+  expect_transcript(
+      "RESTART\nRECTSTART 15,20\nRECTSTART 15,15\nBEGIN\nTAKEBACK 8,8\nTAKEBACK 7,7\n"
+      "BEGIN\nRESTART\nBEGIN\nEND\n",
+      "ERROR START command must be issued first\n"
+      "ERROR rectangular boards are not supported, only square boards from 5 to 32\n"
+      "OK\n7,7\nERROR bad command parameter\nOK\n7,7\nOK\n7,7\n");
+}
+
+// Standard input is read as bytes on every system: one carriage return
+// before the line feed belongs to the line end, a second one to the line, so
+// "done" followed by two of them does not close the block. (A C runtime
+// reading in text mode drops one and closes it.) TAKEBACK then shows that
+// 8,8 went down inside the block, just before the engine's answer.
+TEST(EndToEnd, DoneFollowedByTwoCarriageReturnsKeepsTheBlockOpen) {
+  ChildEngine child;
+  child.send("INFO timeout_turn 100\r\nSTART 15\r\nBOARD\r\n7,7,1\r\ndone\r\r\n8,8,2\r\ndone\r\n");
+  EXPECT_EQ(child.read_line(ANSWER_TIMEOUT_MS), "OK");
+  const std::optional<std::string> answer = child.read_line(ANSWER_TIMEOUT_MS);
+  ASSERT_TRUE(answer);
+  child.send("TAKEBACK " + *answer + "\r\nTAKEBACK 8,8\r\nTAKEBACK 7,7\r\nEND\r\n");
+  EXPECT_EQ(child.read_to_end(ANSWER_TIMEOUT_MS), "OK\nOK\nOK\n") << "answer " << *answer;
 }
 
 // Peak resident memory of a running process, from /proc, in KiB.
@@ -226,6 +257,41 @@ TEST(SlowWholeGame, TwentyByTwentyEngineAgainstEngineWithBoardResends) {
   second.send("END\n");
   EXPECT_TRUE(exited_with_zero(first.wait_exit(ANSWER_TIMEOUT_MS)));
   EXPECT_TRUE(exited_with_zero(second.wait_exit(ANSWER_TIMEOUT_MS)));
+}
+
+std::string board_block(const test_support::Stones& stones) {
+  std::string block = "BOARD\n";
+  for (std::size_t i = 0; i < stones.size(); ++i) {
+    block += std::to_string(stones[i].first) + "," + std::to_string(stones[i].second) +
+             (i % 2 == 0 ? ",1\n" : ",2\n");
+  }
+  return block + "DONE\n";
+}
+
+// The deepest searches through the pipes, with the brain's own main thread
+// (on Windows it has only the stack its executable reserves): "sd 63" on a
+// crowded board where nothing is ever forced, so every line of the search
+// runs to its full depth, and on the ladder of forced blocks, which the
+// threat check follows to its end before the answer (the first block).
+TEST(SlowDeepSearch, SdSixtyThreeOnACrowdedBoardAndOnTheForcingLadder) {
+  ChildEngine child;
+  const test_support::Stones dead = test_support::dead_board(15);
+  child.send("INFO timeout_turn 1000\nSTART 15\nsd 63\n" + board_block(dead));
+  EXPECT_EQ(child.read_line(ANSWER_TIMEOUT_MS), "OK");
+  EXPECT_EQ(child.read_line(ANSWER_TIMEOUT_MS), "Set Depth to 63.");
+  Referee board(15);
+  for (const auto& [x, y] : dead) board.place(x, y, 0);
+  const auto [x, y] = read_engine_move(child, board);
+  EXPECT_GE(x, 0);
+
+  child.send("START 32\nsd 63\n" + board_block(test_support::forcing_ladder()));
+  EXPECT_EQ(child.read_line(ANSWER_TIMEOUT_MS), "OK");
+  EXPECT_EQ(child.read_line(ANSWER_TIMEOUT_MS), "Set Depth to 63.");
+  EXPECT_EQ(child.read_line(ANSWER_TIMEOUT_MS), std::to_string(test_support::LADDER_ORIGIN.first) +
+                                                    "," +
+                                                    std::to_string(test_support::LADDER_ORIGIN.second));
+  child.send("END\n");
+  EXPECT_TRUE(exited_with_zero(child.wait_exit(ANSWER_TIMEOUT_MS)));
 }
 
 }  // namespace

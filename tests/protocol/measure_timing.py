@@ -3,6 +3,10 @@
 
   measure_timing.py ENGINE [--turn-ms T] [--games N] [--size S]
 
+ENGINE is a command line: a cross-built brain runs through its emulator, as
+in "build/windows-release/run-under-wine build/windows-release/pbrain-quorlith.exe"
+(replies may end with CR LF).
+
 Plays N whole games against a greedy scripted opponent with INFO
 timeout_turn T and a generous match clock, so every searched move has the
 budget T (the second stone min(2000, T)). Prints the START latency (first
@@ -13,6 +17,7 @@ Not part of the test suite: these are timings, and machines are noisy.
 """
 import argparse
 import random
+import shlex
 import subprocess
 import time
 
@@ -49,13 +54,13 @@ def opponent_move(board, size, me, rng):
 
 class Engine:
     def __init__(self, path):
-        self.p = subprocess.Popen([path], stdin=subprocess.PIPE, stdout=subprocess.PIPE, bufsize=0)
+        self.p = subprocess.Popen(shlex.split(path), stdin=subprocess.PIPE, stdout=subprocess.PIPE, bufsize=0)
 
     def send(self, text):
         self.p.stdin.write(text.encode())
 
     def read_line(self):
-        return self.p.stdout.readline().decode().rstrip("\n")
+        return self.p.stdout.readline().decode().rstrip("\r\n")
 
     def close(self):
         self.send("END\n")

@@ -44,7 +44,8 @@ class LineMaker {
 
  private:
   static constexpr const char* KEYWORDS[] = {"start", "turn", "play", "begin", "board", "done",
-                                             "about", "sd", "info", "restart", "takeback"};
+                                             "about", "sd", "info", "restart", "takeback",
+                                             "rectstart"};
   static constexpr const char* SEPARATORS[] = {" ", "\t", "", "  ", "\r"};
   static constexpr const char* NUMBERS[] = {"-1", "0", "1", "2", "4", "5", "7", "9", "14", "15",
                                             "19", "20", "31", "32", "33", "100", "101",

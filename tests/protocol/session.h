@@ -26,13 +26,16 @@ class FlushRecorder : public std::stringbuf {
   std::size_t flushed_ = 0;
 };
 
+// Replies end with a bare line feed unless the session asks for another line
+// end, whatever the system the tests run on.
 class Session {
  public:
-  explicit Session(EngineFactory make_engine = make_engine_on_heap)
+  explicit Session(EngineFactory make_engine = make_engine_on_heap, LineEnd line_end = LineEnd::LF)
       : input_(std::ios::in | std::ios::out),
         in_(&input_),
         out_(&output_),
-        front_end_(in_, out_, make_engine) {}
+        front_end_(in_, out_, make_engine, line_end) {}
+  explicit Session(LineEnd line_end) : Session(make_engine_on_heap, line_end) {}
 
   // Appends text to the input and carries out every complete line in it.
   // Returns everything written meanwhile, flushed or not.

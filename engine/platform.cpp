@@ -1,0 +1,81 @@
+// What engine/platform.h promises, for each system. Two branches:
+// Windows (MinGW-w64) and POSIX.
+#include "engine/platform.h"
+
+#include <chrono>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstdlib>
+#else
+#include <sys/mman.h>
+
+#include <csignal>
+#include <cstdlib>
+#endif
+
+namespace quorlith {
+
+namespace {
+
+constexpr std::size_t HUGE_PAGE = std::size_t{2} << 20;
+
+constexpr std::size_t round_up_to_huge_pages(std::size_t bytes) {
+  return (bytes + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
+}
+
+}  // namespace
+
+int64_t clock_ms() {
+  // steady_clock is monotonic on both systems (on Windows it reads the
+  // performance counter).
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+#ifdef _WIN32
+
+// Large pages on Windows need a privilege that ordinary users lack, so there
+// is no hint to give; the alignment is kept all the same. Memory from
+// _aligned_malloc must go back through _aligned_free, never free.
+void* allocate_engine_memory(std::size_t bytes) noexcept {
+  return _aligned_malloc(round_up_to_huge_pages(bytes), HUGE_PAGE);
+}
+
+void release_engine_memory(void* memory) noexcept { _aligned_free(memory); }
+
+// No broken-pipe signal exists here: a write to a closed pipe just fails.
+// The C runtime opens both streams in text mode, which drops a carriage
+// return before every line feed on input and adds one on output; binary mode
+// leaves both to the front end.
+void prepare_standard_streams() {
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+}
+
+LineEnd native_line_end() { return LineEnd::CR_LF; }
+
+#else
+
+void* allocate_engine_memory(std::size_t bytes) noexcept {
+  const std::size_t rounded = round_up_to_huge_pages(bytes);
+  void* memory = std::aligned_alloc(HUGE_PAGE, rounded);
+#ifdef MADV_HUGEPAGE
+  if (memory != nullptr) madvise(memory, rounded, MADV_HUGEPAGE);
+#endif
+  return memory;
+}
+
+void release_engine_memory(void* memory) noexcept { std::free(memory); }
+
+// Streams are bytes already; only the signal of a broken pipe needs care.
+void prepare_standard_streams() { std::signal(SIGPIPE, SIG_IGN); }
+
+LineEnd native_line_end() { return LineEnd::LF; }
+
+#endif
+
+}  // namespace quorlith
