@@ -28,7 +28,9 @@ void release_engine_memory(void* memory) noexcept;
 //     (writes then fail quietly and the process still ends with status 0);
 //   - both streams carry bytes unchanged, so the engine's own line reading
 //     decides what a carriage return means and every reply goes out exactly
-//     as written.
+//     as written;
+//   - on Windows, a fault ends the process at once instead of waiting behind
+//     an error dialog.
 void prepare_standard_streams();
 
 // How a reply line ends: a line feed, or a carriage return and a line feed.
