@@ -13,8 +13,6 @@ namespace {
 constexpr std::string_view NOT_STARTED = "ERROR START command must be issued first\n";
 constexpr std::string_view BAD_PARAMETER = "ERROR bad command parameter\n";
 constexpr std::string_view UNKNOWN_COMMAND = "UNKNOWN command\n";
-constexpr std::string_view ABOUT_TEXT =
-    "name=\"Quorlith\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\"\n";
 
 // Lines kept between commands never hold more than this; a longer buffer is
 // released after its command.
@@ -36,8 +34,8 @@ std::unique_ptr<Engine> make_engine_on_heap() {
   return std::unique_ptr<Engine>(new (std::nothrow) Engine());
 }
 
-FrontEnd::FrontEnd(std::istream& in, std::ostream& out, EngineFactory make_engine)
-    : in_(in), out_(out), make_engine_(make_engine) {}
+FrontEnd::FrontEnd(std::istream& in, std::ostream& out, EngineFactory make_engine, Brain& brain)
+    : in_(in), out_(out), make_engine_(make_engine), brain_(brain) {}
 
 void FrontEnd::run() {
   while (step() == Step::COMMAND_DONE) {
@@ -91,7 +89,7 @@ FrontEnd::Step FrontEnd::dispatch_command(std::string_view line) {
       engine_turn();
     }
   } else if (match_keyword("about", line)) {
-    reply_and_flush(ABOUT_TEXT);
+    reply_and_flush(brain_.about());
   } else if (match_keyword("end", line)) {
     return Step::END;
   } else if (match_keyword("board", line)) {
@@ -218,6 +216,7 @@ void FrontEnd::start_new_game(int32_t n) {
     return;
   }
   s.engine->start_game(n);
+  brain_.new_game();
   s.engine->max_depth = START_MAX_DEPTH;
   s.engine->time_per_move_ms = START_TIME_PER_MOVE_MS;
   s.board_size = n;

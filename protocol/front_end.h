@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "engine/engine.h"
+#include "protocol/brain.h"
 #include "protocol/parse.h"
 #include "protocol/settings.h"
 
@@ -50,7 +51,10 @@ struct SearchRequest {
 
 class FrontEnd {
  public:
-  FrontEnd(std::istream& in, std::ostream& out, EngineFactory make_engine = make_engine_on_heap);
+  // The brain names the engine in ABOUT and finds its searched moves; it
+  // must outlive the front end.
+  FrontEnd(std::istream& in, std::ostream& out, EngineFactory make_engine = make_engine_on_heap,
+           Brain& brain = exact_brain());
   FrontEnd(const FrontEnd&) = delete;
   FrontEnd& operator=(const FrontEnd&) = delete;
 
@@ -109,6 +113,7 @@ class FrontEnd {
   std::istream& in_;
   std::ostream& out_;
   EngineFactory make_engine_;
+  Brain& brain_;
   GameSettings settings_;
   std::string line_;
   SearchRequest last_search_;

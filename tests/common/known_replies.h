@@ -18,7 +18,8 @@ inline bool is_known_reply(std::string_view reply) {
       "UNKNOWN command",
       "Please Set Correct Depth!",
       "ZEM Engine Not Initialized!",
-      "name=\"Quorlith\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\""};
+      "name=\"Quorlith\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\"",
+      "name=\"Quorlith Plus\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\""};
   for (const std::string_view text : FIXED)
     if (reply == text) return true;
   return reply.starts_with("Set Depth to ") && reply.ends_with(".");

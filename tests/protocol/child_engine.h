@@ -19,7 +19,8 @@ namespace quorlith::test {
 
 class ChildEngine {
  public:
-  ChildEngine() {
+  // The brain executable to start: pbrain-quorlith unless told otherwise.
+  explicit ChildEngine(const char* binary = QUORLITH_ENGINE_BINARY) {
     // A child that has already gone must not take the test runner with it.
     ::signal(SIGPIPE, SIG_IGN);
     int to_child[2];
@@ -37,7 +38,7 @@ class ChildEngine {
       ::close(to_child[1]);
       ::close(from_child[0]);
       ::close(from_child[1]);
-      ::execl(QUORLITH_ENGINE_BINARY, QUORLITH_ENGINE_BINARY, static_cast<char*>(nullptr));
+      ::execl(binary, binary, static_cast<char*>(nullptr));
       ::_exit(127);
     }
     ::close(to_child[0]);

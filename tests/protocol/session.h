@@ -28,11 +28,11 @@ class FlushRecorder : public std::stringbuf {
 
 class Session {
  public:
-  explicit Session(EngineFactory make_engine = make_engine_on_heap)
+  explicit Session(EngineFactory make_engine = make_engine_on_heap, Brain& brain = exact_brain())
       : input_(std::ios::in | std::ios::out),
         in_(&input_),
         out_(&output_),
-        front_end_(in_, out_, make_engine) {}
+        front_end_(in_, out_, make_engine, brain) {}
 
   // Appends text to the input and carries out every complete line in it.
   // Returns everything written meanwhile, flushed or not.
