@@ -9,7 +9,8 @@
 //      and fours, every root candidate after which it still wins is
 //      dropped, unless every candidate loses (those that lose least stay);
 //   4. the rest of the budget deepens the exact alpha-beta over the
-//      candidates that are left.
+//      candidates that are left; against a threat its best moves are then
+//      checked with a full VCT for the opponent before one is played.
 #pragma once
 
 #include <cstdint>
@@ -27,11 +28,13 @@ struct PlusPlan {
   int64_t own_vct_nodes = 0;
   int64_t threat_nodes = 0;  // the opponent's wins were it to move now
   int64_t check_nodes = 0;   // all candidate checks together
+  int64_t verify_nodes = 0;  // each check of the move to play
   // Where each phase ends, in thousandths of the budget from the start.
   int32_t own_vcf_end_permille = 0;
   int32_t own_vct_end_permille = 0;
   int32_t threat_end_permille = 0;
   int32_t check_end_permille = 0;
+  int32_t search_end_permille = 0;  // the alpha-beta's, against a threat
   // Whether the clock limits the phases at all; without it only the node
   // limits and the depth do (tests and the bench, which must repeat).
   bool timed = true;
@@ -56,6 +59,7 @@ struct PlusReport {
   int lose_to_vcf = 0;   // after which the opponent wins by fours
   int lose_to_vct = 0;   // ... by threes and fours (not by fours)
   int kept = 0;          // candidates the alpha-beta searched
+  int verified = 0;      // moves checked after the alpha-beta
   int64_t solver_nodes = 0;
   int64_t solver_ms = 0;
   int64_t search_nodes = 0;

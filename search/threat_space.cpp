@@ -6,6 +6,7 @@
 #include "engine/keys.h"
 #include "patterns/pattern_rules.h"
 #include "patterns/tables.h"
+#include "search/move_order.h"
 #include "search/scan.h"
 
 namespace quorlith {
@@ -43,17 +44,7 @@ struct MoveList {
   }
   // Highest key first; equal keys keep their scan order, so every solve of a
   // position takes the same path.
-  void sort() {
-    for (int i = 1; i < count; ++i) {
-      const ScoredMove item = moves[i];
-      int j = i;
-      while (j > 0 && moves[j - 1].score < item.score) {
-        moves[j] = moves[j - 1];
-        --j;
-      }
-      moves[j] = item;
-    }
-  }
+  void sort() { sort_by_score(moves, count); }
 };
 
 Point point_of(int x, int y) { return Point{static_cast<uint8_t>(x), static_cast<uint8_t>(y)}; }
@@ -88,6 +79,30 @@ Point first_rated(Engine& e, int side, int rating) {
 // Ordering key of an attacking stone: the stronger rating first, then the
 // move score (how much the cell does on its lines for both sides).
 int32_t attack_key(const Cell& c, int side) { return c.rating[side] * 256 + score_move(c); }
+
+// What the attacker to move has before any search: a five point, or a
+// block of the defender's only five point that makes an open four (WINS);
+// two defender five points (LOSES); one, to be blocked (MUST_BLOCK); an
+// open four of its own (WINS); or nothing forced (FREE).
+struct FirstLook {
+  enum Kind { WINS, LOSES, MUST_BLOCK, FREE } kind;
+  Point cell;
+};
+FirstLook first_look(Engine& e) {
+  const int a = e.side_to_move;
+  const int d = e.opponent;
+  if (e.rating_count[a][RATING_FIVE] > 0) return FirstLook{FirstLook::WINS, first_rated(e, a, RATING_FIVE)};
+  const int enemy_fives = e.rating_count[d][RATING_FIVE];
+  if (enemy_fives >= 2) return FirstLook{FirstLook::LOSES, Point{}};
+  if (enemy_fives == 1) {
+    const Point block = first_rated(e, d, RATING_FIVE);
+    const bool open = e.cells[block.x][block.y].rating[a] == RATING_OPEN_FOUR;
+    return FirstLook{open ? FirstLook::WINS : FirstLook::MUST_BLOCK, block};
+  }
+  if (e.rating_count[a][RATING_OPEN_FOUR] > 0)
+    return FirstLook{FirstLook::WINS, first_rated(e, a, RATING_OPEN_FOUR)};
+  return FirstLook{FirstLook::FREE, Point{}};
+}
 
 // Where b lies seen from a: the line k and the step (-4..4, 0 = the same
 // cell) when b is within four steps of a along a line; k = -1 otherwise.
@@ -240,6 +255,20 @@ void ThreatSolver::play(Engine& e, Point p) {
   e.make_move(p.x, p.y);
 }
 
+// Plays an attacking stone, keeps it on the given line stack while `defend`
+// judges the defender's answers, and takes it back.
+template <typename Defend>
+bool ThreatSolver::attack_with(Engine& e, Point p, Point* line, int& count, Defend&& defend) {
+  play(e, p);
+  bool ok;
+  {
+    LinePush push(line, count, MAX_LINE_STONES, p);
+    ok = defend();
+  }
+  e.undo_stone();
+  return ok;
+}
+
 bool ThreatSolver::related(Point p, const Point* line, int count) {
   for (int i = count - 1; i >= 0; --i)
     if (in_line_reach(p, line[i])) return true;
@@ -326,37 +355,21 @@ void ThreatSolver::store(const Engine& e, Kind kind, bool win, int depth, Point 
 //      attacking stones
 bool ThreatSolver::vcf_attack(Engine& e, int depth, bool related_only, Point* win) {
   const int a = e.side_to_move;
-  const int d = e.opponent;
-  // 1.-2.
-  if (e.rating_count[a][RATING_FIVE] > 0) {
-    *win = first_rated(e, a, RATING_FIVE);
+  // 1.-4.
+  const FirstLook look = first_look(e);
+  if (look.kind == FirstLook::WINS) {
+    *win = look.cell;
     return true;
   }
-  const int enemy_fives = e.rating_count[d][RATING_FIVE];
-  if (enemy_fives >= 2) return false;
+  if (look.kind == FirstLook::LOSES) return false;
   // 3. Only a block that makes a four leaves the defender no free move.
-  if (enemy_fives == 1) {
-    const Point block = first_rated(e, d, RATING_FIVE);
-    const int r = e.cells[block.x][block.y].rating[a];
-    if (r == RATING_OPEN_FOUR) {
-      *win = block;
-      return true;
-    }
-    if (!is_four_rating(r) || depth <= 0 || out_of_budget()) return false;
-    play(e, block);
-    bool ok;
-    {
-      LinePush push(vcf_line_, vcf_line_count_, MAX_LINE_STONES, block);
-      ok = vcf_defend(e, depth - 1, related_only);
-    }
-    e.undo_stone();
+  if (look.kind == FirstLook::MUST_BLOCK) {
+    const Point block = look.cell;
+    if (!is_four_rating(e.cells[block.x][block.y].rating[a]) || depth <= 0 || out_of_budget()) return false;
+    const bool ok = attack_with(e, block, vcf_line_, vcf_line_count_,
+                                [&] { return vcf_defend(e, depth - 1, related_only); });
     if (ok) *win = block;
     return ok;
-  }
-  // 4.
-  if (e.rating_count[a][RATING_OPEN_FOUR] > 0) {
-    *win = first_rated(e, a, RATING_OPEN_FOUR);
-    return true;
   }
   if (depth <= 0 || four_points(e, a) == 0 || out_of_budget()) return false;
 
@@ -386,14 +399,7 @@ bool ThreatSolver::vcf_attack(Engine& e, int depth, bool related_only, Point* wi
   apply_hint(e, kind, list.moves, list.count);
   for (int i = 0; i < list.count; ++i) {
     const Point p = point_of(list.moves[i]);
-    play(e, p);
-    bool ok;
-    {
-      LinePush push(vcf_line_, vcf_line_count_, MAX_LINE_STONES, p);
-      ok = vcf_defend(e, depth - 1, related_only);
-    }
-    e.undo_stone();
-    if (ok) {
+    if (attack_with(e, p, vcf_line_, vcf_line_count_, [&] { return vcf_defend(e, depth - 1, related_only); })) {
       store(e, kind, true, depth, p);
       *win = p;
       return true;
@@ -443,36 +449,19 @@ bool ThreatSolver::vcf_defend(Engine& e, int depth, bool related_only) {
 //        step 7's VCF already
 bool ThreatSolver::vct_attack(Engine& e, int depth, Point* win) {
   const int a = e.side_to_move;
-  const int d = e.opponent;
-  // 1.-2.
-  if (e.rating_count[a][RATING_FIVE] > 0) {
-    *win = first_rated(e, a, RATING_FIVE);
+  // 1.-4.
+  const FirstLook look = first_look(e);
+  if (look.kind == FirstLook::WINS) {
+    *win = look.cell;
     return true;
   }
-  const int enemy_fives = e.rating_count[d][RATING_FIVE];
-  if (enemy_fives >= 2) return false;
-  // 3.
-  if (enemy_fives == 1) {
-    const Point block = first_rated(e, d, RATING_FIVE);
-    if (e.cells[block.x][block.y].rating[a] == RATING_OPEN_FOUR) {
-      *win = block;
-      return true;
-    }
+  if (look.kind == FirstLook::LOSES) return false;
+  if (look.kind == FirstLook::MUST_BLOCK) {
+    const Point block = look.cell;
     if (depth <= 0 || out_of_budget()) return false;
-    play(e, block);
-    bool ok;
-    {
-      LinePush push(vct_line_, vct_line_count_, MAX_LINE_STONES, block);
-      ok = vct_defend(e, depth - 1);
-    }
-    e.undo_stone();
+    const bool ok = attack_with(e, block, vct_line_, vct_line_count_, [&] { return vct_defend(e, depth - 1); });
     if (ok) *win = block;
     return ok;
-  }
-  // 4.
-  if (e.rating_count[a][RATING_OPEN_FOUR] > 0) {
-    *win = first_rated(e, a, RATING_OPEN_FOUR);
-    return true;
   }
   if (depth <= 0 || out_of_budget()) return false;
   if (four_points(e, a) == 0 && three_points(e, a) == 0) return false;
@@ -486,13 +475,7 @@ bool ThreatSolver::vct_attack(Engine& e, int depth, Point* win) {
 
   // A threat stone, searched as step 8 searches it.
   auto try_threat = [&](Point p) {
-    play(e, p);
-    bool ok;
-    {
-      LinePush push(vct_line_, vct_line_count_, MAX_LINE_STONES, p);
-      ok = vct_defend(e, depth - 1);
-    }
-    e.undo_stone();
+    const bool ok = attack_with(e, p, vct_line_, vct_line_count_, [&] { return vct_defend(e, depth - 1); });
     if (ok) {
       store(e, KIND_VCT_ATTACK, true, depth, p);
       *win = p;
@@ -658,15 +641,6 @@ bool ThreatSolver::solve_vct(Engine& e, const SolveLimits& limits, Point* first)
     if (stopped_) break;
   }
   return false;
-}
-
-bool ThreatSolver::solve_vct_at_depth(Engine& e, const SolveLimits& limits, int depth, Point* first) {
-  begin(limits);
-  seed_vct_line(e);
-  Point win{};
-  if (!vct_attack(e, depth, &win)) return false;
-  *first = win;
-  return true;
 }
 
 bool ThreatSolver::solve_vcf_after_pass(Engine& e, const SolveLimits& limits, Point* first) {

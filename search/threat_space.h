@@ -62,10 +62,6 @@ class ThreatSolver {
   // passed: what the opponent threatens. The position is left as it was.
   bool solve_vcf_after_pass(Engine& e, const SolveLimits& limits, Point* first);
   bool solve_vct_after_pass(Engine& e, const SolveLimits& limits, Point* first);
-  // A VCT at exactly `depth` threats, without the shorter depths first:
-  // finds a win of that length or less when the table or the move order
-  // leads to one quickly (a check that a known threat still works).
-  bool solve_vct_at_depth(Engine& e, const SolveLimits& limits, int depth, Point* first);
   // While a hint stone is set, every attacker node first tries the winning
   // stone the table knows for the same position without that stone: after
   // a threat was found with solve_*_after_pass, a check of a candidate
@@ -110,6 +106,8 @@ class ThreatSolver {
   bool out_of_budget();
   // Places a stone of the side to move and counts it.
   void play(Engine& e, Point p);
+  template <typename Defend>
+  bool attack_with(Engine& e, Point p, Point* line, int& count, Defend&& defend);
   // Whether p lies within four steps along a line of one of the stones.
   static bool related(Point p, const Point* line, int count);
 

@@ -55,21 +55,7 @@ class RulesBoard {
   // Whether a stone of `side` on the empty cell c would stand in five or
   // more in a row: some five-cell window through c holds four stones of
   // `side` and nothing else.
-  bool makes_five(Sq c, int side) const {
-    for (const auto& d : DIRS)
-      for (int start = -4; start <= 0; ++start) {
-        int own = 0;
-        bool open = true;
-        for (int i = start; i < start + 5 && open; ++i) {
-          if (i == 0) continue;
-          const int x = c.x + i * d[0], y = c.y + i * d[1];
-          if (!on_board(x, y) || at(x, y) == 1 - side) open = false;
-          else if (at(x, y) == side) ++own;
-        }
-        if (open && own == 4) return true;
-      }
-    return false;
-  }
+  bool makes_five(Sq c, int side) const { return window_through(c, side, 4); }
 
   // Whether side has five or more in a row anywhere.
   bool has_five(int side) const {
@@ -109,21 +95,7 @@ class RulesBoard {
   // Whether a stone of `side` on the empty cell c makes a four: some
   // five-cell window through c then holds four stones of `side` and one
   // empty cell (a five point).
-  bool makes_four(Sq c, int side) const {
-    for (const auto& d : DIRS)
-      for (int start = -4; start <= 0; ++start) {
-        int own = 0;
-        bool open = true;
-        for (int i = start; i < start + 5 && open; ++i) {
-          if (i == 0) continue;
-          const int x = c.x + i * d[0], y = c.y + i * d[1];
-          if (!on_board(x, y) || at(x, y) == 1 - side) open = false;
-          else if (at(x, y) == side) ++own;
-        }
-        if (open && own == 3) return true;
-      }
-    return false;
-  }
+  bool makes_four(Sq c, int side) const { return window_through(c, side, 3); }
 
   // A stone of `side` without a place in the history, for searches that
   // try stones for either side (a side may move twice: a pass).
@@ -156,6 +128,24 @@ class RulesBoard {
 
  private:
   static constexpr int DIRS[4][2] = {{1, 0}, {0, 1}, {1, 1}, {1, -1}};
+
+  // Whether some five-cell window through c lies on the board, holds no
+  // stone of the other side and exactly `own` stones of `side` besides c.
+  bool window_through(Sq c, int side, int own) const {
+    for (const auto& d : DIRS)
+      for (int start = -4; start <= 0; ++start) {
+        int count = 0;
+        bool open = true;
+        for (int i = start; i < start + 5 && open; ++i) {
+          if (i == 0) continue;
+          const int x = c.x + i * d[0], y = c.y + i * d[1];
+          if (!on_board(x, y) || at(x, y) == 1 - side) open = false;
+          else if (at(x, y) == side) ++count;
+        }
+        if (open && count == own) return true;
+      }
+    return false;
+  }
   void set(Sq s, int who) { cells_[static_cast<size_t>(s.y * size_ + s.x)] = who; }
 
   int size_;

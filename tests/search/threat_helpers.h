@@ -82,6 +82,14 @@ inline RulesBoard random_threat_position(std::mt19937& random, int size, int sto
   }
 }
 
+// The same with neither side holding a five point.
+inline RulesBoard quiet_threat_position(std::mt19937& random, int size, int stones) {
+  for (;;) {
+    RulesBoard b = random_threat_position(random, size, stones);
+    if (b.five_points(0).empty() && b.five_points(1).empty()) return b;
+  }
+}
+
 // The solver as the attacker of a replayed claim: every position is solved
 // afresh (the table carries over, as it does from move to move in a game).
 inline test_support::Oracle solver_oracle(ThreatSolver& solver, EngineMirror& mirror, bool vct, int64_t nodes) {
