@@ -130,13 +130,13 @@ PlusPlan plus_plan_for(int32_t budget_ms) {
   plan.own_vcf_end_permille = 50;
   plan.own_vct_end_permille = 300;
   plan.threat_end_permille = 400;
-  plan.check_end_permille = 750;
-  plan.search_end_permille = 900;
+  plan.check_end_permille = 500;
+  plan.search_end_permille = 700;
   plan.own_vcf_nodes = nodes_per_permille * 50;
   plan.own_vct_nodes = nodes_per_permille * 250;
   plan.threat_nodes = nodes_per_permille * 100;
-  plan.check_nodes = nodes_per_permille * 350;
-  plan.verify_nodes = nodes_per_permille * 100;
+  plan.check_nodes = nodes_per_permille * 150;
+  plan.verify_nodes = nodes_per_permille * 300;
   plan.timed = true;
   return plan;
 }
@@ -229,9 +229,10 @@ bool find_plus_move(Engine& e, ThreatSolver& solver, const PlusPlan& plan, int* 
   //    hold the threat's proof); the rest use up their node limit. So the
   //    checks go in rounds while the phase lasts: every candidate with a
   //    small limit first, then the ones whose check was stopped again with
-  //    four times the limit, and so on. A candidate whose last check was
-  //    stopped counts as safe; one the phase had no time for at all is
-  //    checked in step 6, should it be the one to play.
+  //    four times the limit, and so on. What is found to lose is dropped;
+  //    a candidate whose last check was stopped, or that the phase had no
+  //    time for, stays and is checked again in step 6, should it be the one
+  //    to play.
   const bool threatened = vcf_threat || vct_depth > 0 || unsure;
   const int me = e.side_to_move;
   auto opponent_wins_after = [&](const ScoredMove& m, const SolveLimits& limits) {
@@ -278,7 +279,7 @@ bool find_plus_move(Engine& e, ThreatSolver& solver, const PlusPlan& plan, int* 
     if (tier[i] == LOSES_VCT) ++rep.lose_to_vct;
     if (tier[i] != best_tier) continue;
     root[kept].move = list[i];
-    root[kept].checked = checked[i] || !threatened;
+    root[kept].checked = (checked[i] && !open[i]) || !threatened;
     unchecked = unchecked || !root[kept].checked;
     ++kept;
   }
@@ -308,8 +309,10 @@ bool find_plus_move(Engine& e, ThreatSolver& solver, const PlusPlan& plan, int* 
 
   // 6. The move to play: the principal move, then the others by the
   //    deepest value each got (the entries carry the root move's index in
-  //    x). The first that was checked in step 4, or that the alpha-beta
-  //    proved to win, or that passes its check now, is played; failing
+  //    x). The first that step 4 found safe, or that the alpha-beta proved
+  //    to win, is played; any other is checked now with what is left of the
+  //    budget, and played unless the opponent wins after it (a check that
+  //    runs out of time cannot tell, and the move is played). Failing all
   //    that, the principal move.
   ScoredMove order[MAX_CANDIDATES];
   order[0] = ScoredMove{0, 0, 0};  // kept is at least 2 here

@@ -229,6 +229,7 @@ void ThreatSolver::clear() {
 
 void ThreatSolver::begin(const SolveLimits& limits) {
   nodes_ = 0;
+  ++solve_stamp_;
   // Without its table the solver proves nothing: every solve stops at once.
   max_nodes_ = table_ ? limits.max_nodes : 0;
   deadline_ms_ = limits.deadline_ms;
@@ -306,8 +307,13 @@ void ThreatSolver::apply_hint(const Engine& e, Kind kind, ScoredMove* moves, int
   }
 }
 
+bool ThreatSolver::failure_holds(const Entry& entry) const {
+  return (entry.flags & KIND_MASK) == KIND_VCF || entry.stamp == solve_stamp_;
+}
+
 // A proven win holds at any depth at least the one it was proven with; a
-// failure at any depth up to the one it was searched with.
+// failure at any depth up to the one it was searched with, when it holds
+// for this solve at all.
 ThreatSolver::Known ThreatSolver::known(const Engine& e, Kind kind, int depth, Point* win) const {
   const Entry* entry = probe(key_of(e), kind);
   if (entry == nullptr) return UNKNOWN;
@@ -316,7 +322,7 @@ ThreatSolver::Known ThreatSolver::known(const Engine& e, Kind kind, int depth, P
     *win = entry->move;
     return PROVEN;
   }
-  if (!proven && entry->depth >= depth) return REFUTED;
+  if (!proven && entry->depth >= depth && failure_holds(*entry)) return REFUTED;
   return UNKNOWN;
 }
 
@@ -333,13 +339,14 @@ void ThreatSolver::store(const Engine& e, Kind kind, bool win, int depth, Point 
   if (same) {
     const bool had_win = (entry.flags & FLAG_WIN) != 0;
     if (had_win && (!win || entry.depth <= depth)) return;
-    if (!had_win && !win && entry.depth >= depth) return;
+    if (!had_win && !win && entry.depth >= depth && failure_holds(entry)) return;
   }
   entry.check1 = key.check1;
   entry.check2 = key.check2;
   entry.move = move;
   entry.flags = static_cast<uint8_t>(kind | (win ? FLAG_WIN : 0) | FLAG_USED | extra);
   entry.depth = static_cast<int8_t>(depth);
+  entry.stamp = solve_stamp_;
 }
 
 // ---- VCF ----
@@ -471,7 +478,7 @@ bool ThreatSolver::vct_attack(Engine& e, int depth, Point* win) {
   if (result == PROVEN) return true;
   if (result == REFUTED && below_vct_root()) return false;
   const Entry* entry = probe(key_of(e), KIND_VCT_ATTACK);
-  const bool vcf_failed = entry != nullptr && (entry->flags & FLAG_NO_VCF) != 0;
+  const bool vcf_failed = entry != nullptr && (entry->flags & FLAG_NO_VCF) != 0 && failure_holds(*entry);
 
   // A threat stone, searched as step 8 searches it.
   auto try_threat = [&](Point p) {

@@ -83,7 +83,7 @@ class ThreatSolver {
   // could prove or disprove anything further.
   bool stopped() const { return stopped_; }
 
-  // Table geometry: 2^18 entries of 12 bytes, 3 MB.
+  // Table geometry: 2^18 entries of 16 bytes, 4 MB.
   static constexpr int TABLE_BITS = 18;
 
  private:
@@ -92,6 +92,10 @@ class ThreatSolver {
   // apart from the complete VCF's.
   enum Kind : uint8_t { KIND_VCF = 0, KIND_VCF_RELATED = 1, KIND_VCT_ATTACK = 2, KIND_VCT_DEFEND = 3 };
   enum Known { UNKNOWN, PROVEN, REFUTED };
+  // A proven win holds wherever the position comes back. A failure of a
+  // search that tries only related threats depends on the line that led
+  // to it, so it is kept for the solve that found it only (its stamp);
+  // the complete VCF's failures hold for every solve.
   struct Entry {
     uint32_t check1;
     uint32_t check2;
@@ -99,8 +103,10 @@ class ThreatSolver {
     uint8_t flags;   // bits 0-1: kind, bit 2: proven win, bit 3: in use,
                      // bit 4: (VCT attacker) no VCF from here
     int8_t depth;    // attacking stones the result was found with
+    uint16_t stamp;  // the solve that stored it
+    uint16_t unused;
   };
-  static_assert(sizeof(Entry) == 12);
+  static_assert(sizeof(Entry) == 16);
 
   void begin(const SolveLimits& limits);
   bool out_of_budget();
@@ -129,6 +135,8 @@ class ThreatSolver {
   const Entry* probe(const Key& key, Kind kind) const;
   Point hinted_move(const Engine& e, Kind kind) const;
   void apply_hint(const Engine& e, Kind kind, ScoredMove* moves, int count) const;
+  // Whether a failure the entry records may be used by this solve.
+  bool failure_holds(const Entry& entry) const;
   // What the table says about this position at this depth.
   Known known(const Engine& e, Kind kind, int depth, Point* win) const;
   void store(const Engine& e, Kind kind, bool win, int depth, Point move, uint8_t extra = 0);
@@ -154,6 +162,7 @@ class ThreatSolver {
   int64_t deadline_ms_ = 0;
   int64_t next_clock_check_ = 0;
   bool stopped_ = false;
+  uint16_t solve_stamp_ = 0;
   int last_vct_depth_ = 0;
   Point hint_stone_{};
   int hint_side_ = 0;
