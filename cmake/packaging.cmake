@@ -9,7 +9,7 @@
 # README.md).
 
 # The brains every package carries.
-set(QUORLITH_PACKAGED_BRAINS pbrain-quorlith)
+set(QUORLITH_PACKAGED_BRAINS pbrain-quorlith pbrain-quorlith-plus)
 
 set(CPACK_PACKAGE_NAME quorlith)
 set(CPACK_PACKAGE_VENDOR "Quorlith developers")

@@ -14,8 +14,6 @@ namespace {
 constexpr std::string_view NOT_STARTED = "ERROR START command must be issued first";
 constexpr std::string_view BAD_PARAMETER = "ERROR bad command parameter";
 constexpr std::string_view UNKNOWN_COMMAND = "UNKNOWN command";
-constexpr std::string_view ABOUT_TEXT =
-    "name=\"Quorlith\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\"";
 
 // Lines kept between commands never hold more than this; a longer buffer is
 // released after its command.
@@ -38,8 +36,12 @@ std::unique_ptr<Engine> make_engine_on_heap() {
 }
 
 FrontEnd::FrontEnd(std::istream& in, std::ostream& out, EngineFactory make_engine,
-                   LineEnd line_end)
-    : in_(in), out_(out), make_engine_(make_engine), line_end_(line_end_text(line_end)) {}
+                   LineEnd line_end, Brain& brain)
+    : in_(in),
+      out_(out),
+      make_engine_(make_engine),
+      line_end_(line_end_text(line_end)),
+      brain_(brain) {}
 
 void FrontEnd::run() {
   while (step() == Step::COMMAND_DONE) {
@@ -95,7 +97,7 @@ FrontEnd::Step FrontEnd::dispatch_command(std::string_view line) {
       engine_turn();
     }
   } else if (match_keyword("about", line)) {
-    reply_and_flush(ABOUT_TEXT);
+    reply_and_flush(brain_.about());
   } else if (match_keyword("end", line)) {
     return Step::END;
   } else if (match_keyword("board", line)) {
@@ -283,6 +285,7 @@ void FrontEnd::start_new_game(int32_t n) {
     return;
   }
   s.engine->start_game(n);
+  brain_.new_game();
   s.engine->max_depth = START_MAX_DEPTH;
   s.engine->time_per_move_ms = START_TIME_PER_MOVE_MS;
   s.board_size = n;

@@ -14,6 +14,7 @@
 
 #include "engine/engine.h"
 #include "engine/platform.h"
+#include "protocol/brain.h"
 #include "protocol/parse.h"
 #include "protocol/settings.h"
 
@@ -52,8 +53,10 @@ struct SearchRequest {
 
 class FrontEnd {
  public:
+  // The brain names the engine in ABOUT and finds its searched moves; it
+  // must outlive the front end.
   FrontEnd(std::istream& in, std::ostream& out, EngineFactory make_engine = make_engine_on_heap,
-           LineEnd line_end = native_line_end());
+           LineEnd line_end = native_line_end(), Brain& brain = exact_brain());
   FrontEnd(const FrontEnd&) = delete;
   FrontEnd& operator=(const FrontEnd&) = delete;
 
@@ -119,6 +122,7 @@ class FrontEnd {
   std::ostream& out_;
   EngineFactory make_engine_;
   std::string_view line_end_;
+  Brain& brain_;
   GameSettings settings_;
   std::string line_;
   SearchRequest last_search_;

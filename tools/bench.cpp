@@ -20,6 +20,15 @@
 // engine per position, later passes reuse one engine restarted with
 // start_game. The node counts of every pass must agree (fixed depth only);
 // a difference is stale state and the tool exits with status 1.
+//
+// --plus runs the plus brain instead (find_plus_move): per position its
+// decision, the solver's stones and speed, the alpha-beta's nodes and the
+// move. Fixed depth: the node limits the brain has at 1 s per move, no
+// clock, alpha-beta iterations up to D; the last line, "Plus bench: N",
+// counts every stone placed (solver and alpha-beta). With --time MS it plays
+// under that budget with the clock and reports each answer's overrun past
+// the budget. Then a solver suite (positions with wins by fours and by
+// threats) gives the solvers' speed: "Solver: nodes N ms M nps K".
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
@@ -30,6 +39,8 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "search/plus_search.h"
+#include "search/threat_space.h"
 
 namespace {
 
@@ -126,7 +137,112 @@ Result search(Engine& e, int depth, int64_t budget_ms) {
 int64_t per_second(int64_t nodes, int64_t ms) { return nodes * 1000 / std::max<int64_t>(ms, 1); }
 
 void usage() {
-  std::fprintf(stderr, "usage: quorlith-bench [--depth D] [--time MS] [--repeat K]\n");
+  std::fprintf(stderr, "usage: quorlith-bench [--depth D] [--time MS] [--repeat K] [--plus]\n");
+}
+
+// Threat positions for the solvers' speed (15 x 15): wins by fours of
+// several lengths, and wins by threes and fours the exact engine's depth-9
+// search does not see.
+constexpr BenchPosition SOLVER_SUITE[] = {
+    {"fours 4", 15, "7,7 6,9 8,11 8,9 9,9 7,5 9,5 8,3 5,7 10,6 5,5 5,3 8,2 10,7 9,7 4,9"},
+    {"fours 6", 15, "7,7 9,9 8,8 9,10 8,7 7,11 5,11 9,7 7,9 10,5 6,7 10,9 10,7 6,5 10,8 4,6 5,5 10,10"},
+    {"fours 8", 15,
+     "7,7 6,8 5,10 7,8 6,7 5,8 7,6 8,5 4,8 6,5 5,6 5,9 3,8 3,5 4,7 1,4 9,7 7,9 7,5 7,11 8,9 5,4 "
+     "8,3 8,12 6,6"},
+    {"threats 5", 15, "10,5 7,7 8,5 6,7 9,4 8,7 9,7 9,5"},
+    {"threats 6", 15, "7,7 7,10 7,6 6,10 6,6 8,10 5,10 8,8"},
+    {"threats 7", 15, "4,8 8,7 7,5 6,6 4,7 8,6 8,5"},
+    {"threats 8", 15, "4,7 8,7 7,8 4,4 10,10 5,4 5,8 3,6"},
+    {"threats 9", 15, "10,10 7,5 10,7 6,6 9,8 8,4 9,3 9,5"},
+    {"quiet 15", 15, "7,7 8,8 6,8 8,6 7,9 7,6 8,9 6,6 5,6 5,7 7,10 7,11"},
+    {"quiet 20", 20,
+     "10,10 10,11 12,10 11,10 12,9 12,11 11,11 13,9 13,12 12,12 12,13 14,11 13,11 13,13 14,12 11,9"},
+};
+
+constexpr int64_t SOLVER_NODE_LIMIT = 3'000'000;
+
+const char* decision_name(quorlith::PlusReport::Decision d) {
+  using D = quorlith::PlusReport::Decision;
+  switch (d) {
+    case D::SINGLE_REPLY: return "single";
+    case D::OWN_VCF: return "vcf";
+    case D::OWN_VCT: return "vct";
+    case D::SEARCHED: return "search";
+    case D::NO_CANDIDATE: return "none";
+  }
+  return "?";
+}
+
+// The plus brain over the suite, then the solvers over their suite.
+int run_plus(int depth, int64_t budget_ms) {
+  const bool timed = budget_ms >= 0;
+  quorlith::PlusPlan plan = quorlith::plus_plan_for(timed ? static_cast<int32_t>(budget_ms) : 1000);
+  plan.timed = timed;
+  if (timed)
+    std::printf("Plus: time budget %" PRId64 " ms per position\n", budget_ms);
+  else
+    std::printf("Plus: node limits of a 1000 ms budget, alpha-beta to depth %d\n", depth);
+  int64_t total = 0, solver_nodes = 0, solver_ms = 0, worst_overrun = INT64_MIN;
+  quorlith::ThreatSolver solver;
+  int index = 0;
+  for (const BenchPosition& pos : SUITE) {
+    ++index;
+    auto e = std::make_unique<Engine>();
+    e->start_game(pos.size);
+    solver.clear();
+    if (!place_moves(*e, pos.moves)) return 2;
+    e->max_depth = timed ? quorlith::MAX_PLY - 1 : depth;
+    e->time_per_move_ms = timed ? static_cast<int32_t>(budget_ms) : std::numeric_limits<int32_t>::max();
+    quorlith::PlusReport report;
+    int x = -1, y = -1;
+    const int64_t start = quorlith::clock_ms();
+    quorlith::find_plus_move(*e, solver, plan, &x, &y, &report);
+    const int64_t ms = quorlith::clock_ms() - start;
+    const int64_t nodes = report.solver_nodes + report.search_nodes;
+    total += nodes;
+    solver_nodes += report.solver_nodes;
+    solver_ms += report.solver_ms;
+    std::printf("%2d %-24s %-6s solver %8" PRId64 " in %4" PRId64 " ms  threat %2d kept %2d/%-2d  search %9" PRId64
+                "  depth %2d  ms %5" PRId64 "  move %2d,%-2d",
+                index, pos.name, decision_name(report.decision), report.solver_nodes, report.solver_ms,
+                report.threat, report.kept, report.candidates, report.search_nodes, report.depth_reached, ms, x, y);
+    if (timed) {
+      const int64_t overrun = ms - budget_ms;
+      worst_overrun = std::max(worst_overrun, overrun);
+      std::printf("  overrun %4" PRId64 " ms", overrun);
+    }
+    std::printf("\n");
+  }
+  std::printf("Root solvers: nodes %" PRId64 "  ms %" PRId64 "  nps %" PRId64 "\n", solver_nodes, solver_ms,
+              per_second(solver_nodes, solver_ms));
+  if (timed) std::printf("Largest overrun past the budget: %" PRId64 " ms\n", worst_overrun);
+
+  // The solvers alone: a win by fours, then by threes and fours, from a
+  // fresh table, under one node limit each.
+  int64_t suite_nodes = 0, suite_ms = 0;
+  for (const BenchPosition& pos : SOLVER_SUITE) {
+    auto e = std::make_unique<Engine>();
+    e->start_game(pos.size);
+    if (!place_moves(*e, pos.moves)) return 2;
+    solver.clear();
+    quorlith::Point win{};
+    const quorlith::SolveLimits limits{SOLVER_NODE_LIMIT, quorlith::clock_ms() + 3'600'000};
+    const int64_t start = quorlith::clock_ms();
+    const bool vcf = solver.solve_vcf(*e, limits, &win);
+    const int64_t vcf_nodes = solver.nodes();
+    const bool vct = solver.solve_vct(*e, limits, &win);
+    const int64_t ms = quorlith::clock_ms() - start;
+    const int64_t nodes = vcf_nodes + solver.nodes();
+    suite_nodes += nodes;
+    suite_ms += ms;
+    std::printf("   %-12s vcf %-3s vct %-3s (depth %d)  nodes %9" PRId64 "  ms %5" PRId64 "  nps %9" PRId64 "\n",
+                pos.name, vcf ? "yes" : "no", vct ? "yes" : "no", vct ? solver.last_vct_depth() : 0, nodes, ms,
+                per_second(nodes, ms));
+  }
+  std::printf("Solver: nodes %" PRId64 "  ms %" PRId64 "  nps %" PRId64 "\n", suite_nodes, suite_ms,
+              per_second(suite_nodes, suite_ms));
+  if (!timed) std::printf("Plus bench: %" PRId64 "\n", total + suite_nodes);
+  return 0;
 }
 
 }  // namespace
@@ -135,9 +251,12 @@ int main(int argc, char** argv) {
   int depth = 9;
   int64_t budget_ms = -1;
   int repeat = 1;
+  bool plus = false;
   for (int i = 1; i < argc; ++i) {
     const bool has_value = i + 1 < argc;
-    if (std::strcmp(argv[i], "--depth") == 0 && has_value) {
+    if (std::strcmp(argv[i], "--plus") == 0) {
+      plus = true;
+    } else if (std::strcmp(argv[i], "--depth") == 0 && has_value) {
       depth = std::atoi(argv[++i]);
     } else if (std::strcmp(argv[i], "--time") == 0 && has_value) {
       budget_ms = std::atoll(argv[++i]);
@@ -152,6 +271,7 @@ int main(int argc, char** argv) {
     usage();
     return 2;
   }
+  if (plus) return run_plus(depth, budget_ms);
   const bool timed = budget_ms >= 0;
   if (timed) depth = quorlith::MAX_PLY - 1;
 

@@ -19,7 +19,8 @@ inline bool is_known_reply(std::string_view reply) {
       "Please Set Correct Depth!",
       "ZEM Engine Not Initialized!",
       "ERROR rectangular boards are not supported, only square boards from 5 to 32",
-      "name=\"Quorlith\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\""};
+      "name=\"Quorlith\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\"",
+      "name=\"Quorlith Plus\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\""};
   for (const std::string_view text : FIXED)
     if (reply == text) return true;
   return reply.starts_with("Set Depth to ") && reply.ends_with(".");

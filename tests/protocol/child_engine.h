@@ -37,7 +37,8 @@ inline bool engine_is_emulated() { return std::string_view(QUORLITH_ENGINE_LAUNC
 
 class ChildEngine {
  public:
-  ChildEngine() {
+  // The brain executable to start: pbrain-quorlith unless told otherwise.
+  explicit ChildEngine(const char* binary = QUORLITH_ENGINE_BINARY) {
     // A child that has already gone must not take the test runner with it.
     ::signal(SIGPIPE, SIG_IGN);
     int to_child[2];
@@ -56,10 +57,10 @@ class ChildEngine {
       ::close(from_child[0]);
       ::close(from_child[1]);
       if (engine_is_emulated()) {
-        ::execl(QUORLITH_ENGINE_LAUNCHER, QUORLITH_ENGINE_LAUNCHER, QUORLITH_ENGINE_BINARY,
+        ::execl(QUORLITH_ENGINE_LAUNCHER, QUORLITH_ENGINE_LAUNCHER, binary,
                 static_cast<char*>(nullptr));
       } else {
-        ::execl(QUORLITH_ENGINE_BINARY, QUORLITH_ENGINE_BINARY, static_cast<char*>(nullptr));
+        ::execl(binary, binary, static_cast<char*>(nullptr));
       }
       ::_exit(127);
     }

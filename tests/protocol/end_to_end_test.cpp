@@ -35,6 +35,17 @@ TEST(EndToEnd, TranscriptAndExitAtEnd) {
                         "\nOK\n7,7\n6,6\n3,3\nERROR bad command parameter\nNa tomhle nejde hrat!\n");
 }
 
+// pbrain-quorlith-plus answers the same transcript the same way, but for
+// its name.
+TEST(EndToEnd, PlusBrainTranscriptDiffersOnlyInItsName) {
+  ChildEngine child(QUORLITH_PLUS_BINARY);
+  child.send("ABOUT\nSTART 15\nBEGIN\nTURN 0,0\nPLAY 3,3\nTURN 3,3\nstart 4\nEND\nABOUT\n");
+  EXPECT_EQ(child.read_to_end(ANSWER_TIMEOUT_MS),
+            "name=\"Quorlith Plus\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\""
+            "\nOK\n7,7\n6,6\n3,3\nERROR bad command parameter\nNa tomhle nejde hrat!\n");
+  EXPECT_TRUE(exited_with_zero(child.wait_exit(ANSWER_TIMEOUT_MS)));
+}
+
 TEST(EndToEnd, UnflushedRepliesArriveWithTheNextFlushOrAtExit) {
   ChildEngine child;
   child.send("st 5\r\nsd 3\r\nABOUT\r\n");
@@ -223,9 +234,9 @@ TEST(SlowWholeGame, FifteenByFifteenAgainstScriptedOpponent) {
 // Two engines against each other on 20 x 20: the first is told each move by
 // TURN, the second gets the whole position again as a board block before
 // every move, with the stones already on its board listed first.
-TEST(SlowWholeGame, TwentyByTwentyEngineAgainstEngineWithBoardResends) {
-  ChildEngine first;
-  ChildEngine second;
+void play_twenty_by_twenty(const char* first_binary, const char* second_binary) {
+  ChildEngine first(first_binary);
+  ChildEngine second(second_binary);
   Referee board(20);
   const std::string setup = "INFO timeout_turn 40\nINFO time_left 2147483647\nSTART 20\n";
   first.send(setup);
@@ -292,6 +303,17 @@ TEST(SlowDeepSearch, SdSixtyThreeOnACrowdedBoardAndOnTheForcingLadder) {
                                                     std::to_string(test_support::LADDER_ORIGIN.second));
   child.send("END\n");
   EXPECT_TRUE(exited_with_zero(child.wait_exit(ANSWER_TIMEOUT_MS)));
+}
+
+TEST(SlowWholeGame, TwentyByTwentyEngineAgainstEngineWithBoardResends) {
+  play_twenty_by_twenty(QUORLITH_ENGINE_BINARY, QUORLITH_ENGINE_BINARY);
+}
+
+// The plus brain both ways round, as the one told by TURN and as the one
+// sent the whole board.
+TEST(SlowWholeGame, TwentyByTwentyPlusAgainstExact) {
+  play_twenty_by_twenty(QUORLITH_PLUS_BINARY, QUORLITH_ENGINE_BINARY);
+  play_twenty_by_twenty(QUORLITH_ENGINE_BINARY, QUORLITH_PLUS_BINARY);
 }
 
 }  // namespace

@@ -30,12 +30,14 @@ class FlushRecorder : public std::stringbuf {
 // end, whatever the system the tests run on.
 class Session {
  public:
-  explicit Session(EngineFactory make_engine = make_engine_on_heap, LineEnd line_end = LineEnd::LF)
+  explicit Session(EngineFactory make_engine = make_engine_on_heap, LineEnd line_end = LineEnd::LF,
+                   Brain& brain = exact_brain())
       : input_(std::ios::in | std::ios::out),
         in_(&input_),
         out_(&output_),
-        front_end_(in_, out_, make_engine, line_end) {}
+        front_end_(in_, out_, make_engine, line_end, brain) {}
   explicit Session(LineEnd line_end) : Session(make_engine_on_heap, line_end) {}
+  Session(EngineFactory make_engine, Brain& brain) : Session(make_engine, LineEnd::LF, brain) {}
 
   // Appends text to the input and carries out every complete line in it.
   // Returns everything written meanwhile, flushed or not.

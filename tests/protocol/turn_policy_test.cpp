@@ -5,6 +5,7 @@
 // searched move keeps each search to one shallow iteration.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "tests/protocol/session.h"
@@ -24,14 +25,21 @@ void reach_searched_move(Session& s, const std::string& settings, int n) {
   ASSERT_EQ(s.front_end().last_search().move_number, n);
 }
 
-// Budget handed to the search for the move at move_number n.
+// Budget handed to the search for the move at move_number n. The plus
+// brain shares the turn policy, so it must be handed the same.
 int32_t budget_at(const std::string& settings, int n) {
-  Session s;
-  reach_searched_move(s, settings, n);
-  // The engine keeps the value it was handed (a value of 0 or less would
-  // have been replaced by its default, which the front end never hands).
-  EXPECT_EQ(s.engine().time_per_move_ms, s.front_end().last_search().budget_ms);
-  return s.front_end().last_search().budget_ms;
+  const std::unique_ptr<Brain> plus = make_plus_brain();
+  int32_t budgets[2] = {};
+  for (int brain = 0; brain < 2; ++brain) {
+    Session s(make_engine_on_heap, brain == 0 ? exact_brain() : *plus);
+    reach_searched_move(s, settings, n);
+    // The engine keeps the value it was handed (a value of 0 or less would
+    // have been replaced by its default, which the front end never hands).
+    EXPECT_EQ(s.engine().time_per_move_ms, s.front_end().last_search().budget_ms);
+    budgets[brain] = s.front_end().last_search().budget_ms;
+  }
+  EXPECT_EQ(budgets[0], budgets[1]) << "the plus brain's budget";
+  return budgets[0];
 }
 
 TEST(OpeningReplies, FirstStoneIsTheCentre) {

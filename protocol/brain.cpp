@@ -1,0 +1,45 @@
+#include "protocol/brain.h"
+
+#include "search/plus_search.h"
+#include "search/threat_space.h"
+
+namespace quorlith {
+
+namespace {
+
+class ExactBrain final : public Brain {
+ public:
+  std::string_view about() const override {
+    return "name=\"Quorlith\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\"";
+  }
+  bool find_move(Engine& engine, int* x_out, int* y_out) override {
+    return engine.find_best_move(x_out, y_out);
+  }
+};
+
+class PlusBrain final : public Brain {
+ public:
+  std::string_view about() const override {
+    return "name=\"Quorlith Plus\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\"";
+  }
+  // The solver's table knows positions, not board sizes: a new game
+  // forgets it.
+  void new_game() override { solver_.clear(); }
+  bool find_move(Engine& engine, int* x_out, int* y_out) override {
+    return find_plus_move(engine, solver_, x_out, y_out);
+  }
+
+ private:
+  ThreatSolver solver_;
+};
+
+}  // namespace
+
+Brain& exact_brain() {
+  static ExactBrain brain;
+  return brain;
+}
+
+std::unique_ptr<Brain> make_plus_brain() { return std::make_unique<PlusBrain>(); }
+
+}  // namespace quorlith

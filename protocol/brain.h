@@ -1,0 +1,32 @@
+// The brains the front end can run. A brain is what ABOUT names and how a
+// searched move is found; everything else (commands, replies, the turn
+// policy and its budgets, the opening stones) is the front end's and the
+// same for every brain.
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+#include "engine/engine.h"
+
+namespace quorlith {
+
+class Brain {
+ public:
+  virtual ~Brain() = default;
+  // The ABOUT reply, without its line end.
+  [[nodiscard]] virtual std::string_view about() const = 0;
+  // A new game has started on a fresh engine.
+  virtual void new_game() {}
+  // The move to play under the engine's time_per_move_ms and max_depth, in
+  // protocol coordinates; the stone is not placed. False only when the
+  // board has no empty cell.
+  virtual bool find_move(Engine& engine, int* x_out, int* y_out) = 0;
+};
+
+// pbrain-quorlith: the exact engine's iterative deepening.
+Brain& exact_brain();
+// pbrain-quorlith-plus: threat-space proofs around the same alpha-beta.
+std::unique_ptr<Brain> make_plus_brain();
+
+}  // namespace quorlith
