@@ -165,6 +165,7 @@ void Engine::start_game(int n) {
   box_max = Point{static_cast<uint8_t>(centre + 1), static_cast<uint8_t>(centre + 1)};
 
   hash_index = hash_check1 = hash_check2 = 0;
+  shape_sum[0] = shape_sum[1] = 0;
 
   // The replies are left alone: a check-word pair of 0 never matches a
   // position with stones, and the empty position is never probed.
@@ -252,10 +253,11 @@ void Engine::make_move(int x, int y) {
 
   // 1. Count the node (wrapping rather than overflowing: no game search
   //    comes near 2^31 stones, but a tool given no deadline could). Keep
-  //    what undo_stone needs to put back: the counts, the stone's cell and
-  //    (in step 3) the cells in reach.
+  //    what undo_stone needs to put back: the counts, the shape sums, the
+  //    stone's cell and (in step 4) the cells in reach.
   nodes = static_cast<int32_t>(static_cast<uint32_t>(nodes) + 1u);
   std::memcpy(undo.rating_count, rating_count, sizeof rating_count);
+  std::memcpy(undo.shape_sum, shape_sum, sizeof shape_sum);
   undo.cells[0] = q;
   // The stone's cell stops counting as empty.
   --rating_count[0][q.rating[0]];
@@ -274,30 +276,44 @@ void Engine::make_move(int x, int y) {
   box_max.x = static_cast<uint8_t>(std::min(hi, std::max<int>(box_max.x, x + 2)));
   box_max.y = static_cast<uint8_t>(std::min(hi, std::max<int>(box_max.y, y + 2)));
 
-  // 3. Enter the stone into the masks of the 32 cells in reach; re-rate the
+  // 3. Shape sums. Only the five-cell windows through the stone change
+  //    weight, and the stone's own masks (which it does not change) show
+  //    them all: windows free for s gain, windows free for the other side
+  //    stop counting for it.
+  int32_t gain = 0, loss = 0;
+  for (int k = 0; k < 4; ++k) {
+    const uint8_t own = q.line_mask[k][s], other = q.line_mask[k][1 - s];
+    gain += SHAPE_GAIN[SHAPE_TABLE[line_index(own, other)]];
+    loss += SHAPE_LOSS[SHAPE_TABLE[line_index(other, own)]];
+  }
+  shape_sum[s] += gain;
+  shape_sum[1 - s] -= loss;
+
+  // 4. Enter the stone into the masks of the 32 cells in reach; re-rate the
   //    empty ones. The border guarantees every cell lies inside the grid.
   Cell* const centre = &q;
   update_lines(centre, s, undo.cells + 1);
 
-  // 4. Neighbour counts. All 16 cells lie on the four lines within two
-  //    steps, so step 3 has saved them.
+  // 5. Neighbour counts. All 16 cells lie on the four lines within two
+  //    steps, so step 4 has saved them.
   for (const int offset : NEAR_STEPS) ++centre[offset].near_count;
   for (const int offset : FAR_STEPS) ++centre[offset].far_count;
 
-  // 5. Additive hash words.
+  // 6. Additive hash words.
   hash_index = (hash_index + static_cast<uint32_t>(INDEX_KEY[s][y][x])) & HASH_MASK;
   hash_check1 += static_cast<uint32_t>(CHECK_KEY_1[s][y][x]);
   hash_check2 += static_cast<uint32_t>(CHECK_KEY_2[s][y][x]);
 
-  // 6. The other side moves next.
+  // 7. The other side moves next.
   side_to_move = 1 - side_to_move;
   opponent = 1 - opponent;
 }
 
 // Every cell a stone changes (its own, the 32 in reach with their masks,
-// classes, ratings and neighbour counts) and the rating counts were saved by
-// make_move just before: putting them back restores exactly the values that
-// recomputing them from the masks would give, at the cost of a copy.
+// classes, ratings and neighbour counts), the rating counts and the shape
+// sums were saved by make_move just before: putting them back restores
+// exactly the values that recomputing them from the masks would give, at
+// the cost of a copy.
 void Engine::undo_stone() {
   // 1. Pop the history; the box comes back exactly.
   --move_count;
@@ -328,6 +344,7 @@ void Engine::undo_stone() {
     }
   }
   std::memcpy(rating_count, undo.rating_count, sizeof rating_count);
+  std::memcpy(shape_sum, undo.shape_sum, sizeof shape_sum);
 }
 
 }  // namespace quorlith

@@ -51,10 +51,11 @@ class Engine final {
   // True when protocol square (x, y) lies on the board and is empty.
   bool is_open_square(int x, int y) const;
 
-  // ---- Evaluation (patterns/evaluation.cpp) ----
+  // ---- Evaluation ----
 
-  // Static value of the position for the side to move.
-  int32_t evaluate() const;
+  // Static value of the position for the side to move: the difference of
+  // the two sides' shape sums, which make_move and undo_stone keep current.
+  int32_t evaluate() const { return shape_sum[side_to_move] - shape_sum[opponent]; }
 
   // ---- Search (search/) ----
 
@@ -92,9 +93,10 @@ class Engine final {
   // ---- Consistency check ----
 
   // Recomputes masks, classes, ratings, rating counts, neighbour counts, the
-  // box and the hash words from the stones alone and compares them with the
-  // kept values. Returns an empty string when they agree, else the first
-  // difference. For tests and tools; not used by the search.
+  // box, the hash words and the shape sums from the stones alone and
+  // compares them with the kept values. Returns an empty string when they
+  // agree, else the first difference. For tests and tools; not used by the
+  // search.
   std::string verify() const;
 
   // ---- State ----
@@ -116,6 +118,9 @@ class Engine final {
   uint32_t hash_index;   // sum of INDEX_KEY mod 2^20
   uint32_t hash_check1;  // sum of CHECK_KEY_1 mod 2^32
   uint32_t hash_check2;  // sum of CHECK_KEY_2 mod 2^32
+  // Per side, the shape weights (LINE_SHAPE_WEIGHT) of the four lines of
+  // every stone of that side, summed; see evaluate().
+  int32_t shape_sum[2];
   HashEntry transposition_table[HASH_SIZE];
   int32_t nodes;  // stones placed by make_move in the current search
   struct PvMove {
@@ -139,10 +144,11 @@ class Engine final {
   int32_t clock_block = -1;
   // What make_move saves for undo_stone, one record per stone on the board:
   // the stone's cell and the 32 cells within four steps along its lines (in
-  // the order make_move walks them), and the rating counts.
+  // the order make_move walks them), the rating counts and the shape sums.
   struct UndoRecord {
     Cell cells[1 + 32];
     int32_t rating_count[2][9];
+    int32_t shape_sum[2];
   };
   UndoRecord undo_records[MAX_STONES];
 

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "engine/engine.h"
+#include "engine/evaluation.h"
 #include "engine/keys.h"
 #include "patterns/tables.h"
 
@@ -162,6 +163,15 @@ std::string Engine::verify() const {
             << expected;
         return out.str();
       }
+    }
+
+  // The shape sums, from the stones' masks (checked above).
+  int32_t sums[2];
+  count_shape_sums(*this, sums);
+  for (int s = 0; s < 2; ++s)
+    if (shape_sum[s] != sums[s]) {
+      out << "shape_sum[" << s << "] " << shape_sum[s] << " expected " << sums[s];
+      return out.str();
     }
   return {};
 }

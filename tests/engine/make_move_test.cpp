@@ -267,6 +267,7 @@ TEST(Verify, NoticesDamageToEveryKindOfKeptState) {
   damaged([&] { ++e.hash_index; }, [&] { --e.hash_index; }, "hash_index");
   damaged([&] { ++e.hash_check2; }, [&] { --e.hash_check2; }, "hash_check2");
   damaged([&] { e.side_to_move ^= 1; }, [&] { e.side_to_move ^= 1; }, "side_to_move");
+  damaged([&] { e.shape_sum[1] += 3; }, [&] { e.shape_sum[1] -= 3; }, "shape_sum[1]");
   damaged([&] { c.occupant = 1; }, [&] { c.occupant = EMPTY; }, "a stray stone");
 }
 
