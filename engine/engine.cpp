@@ -34,6 +34,18 @@ constexpr std::array<int, 8> steps_of(const Direction (&offsets)[8]) {
 constexpr std::array<int, 8> NEAR_STEPS = steps_of(NEAR_OFFSETS);
 constexpr std::array<int, 8> FAR_STEPS = steps_of(FAR_OFFSETS);
 
+// The same 16 cells as bits of the rows y - 2 to y + 2 of a stone on
+// (2, y); a stone on (x, y) shifts them left by x - 2:
+//
+//     y-2:  x . x . x        y-1:  . x x x .        y:  x x . x x
+constexpr std::array<uint64_t, 5> reach_pattern() {
+  std::array<uint64_t, 5> rows{};
+  for (const Direction& d : NEAR_OFFSETS) rows[d.dy + 2] |= uint64_t{1} << (d.dx + 2);
+  for (const Direction& d : FAR_OFFSETS) rows[d.dy + 2] |= uint64_t{1} << (d.dx + 2);
+  return rows;
+}
+constexpr std::array<uint64_t, 5> REACH_PATTERN = reach_pattern();
+
 // Bit of the cell d steps from a stone, as seen from that cell: a cell in the
 // negative direction sees the stone d steps on its positive side, and the
 // other way round.
@@ -166,6 +178,8 @@ void Engine::start_game(int n) {
 
   hash_index = hash_check1 = hash_check2 = 0;
   shape_sum[0] = shape_sum[1] = 0;
+  std::fill(std::begin(reach_rows), std::end(reach_rows), 0);
+  std::fill(std::begin(stone_rows), std::end(stone_rows), 0);
 
   // The replies are left alone: a check-word pair of 0 never matches a
   // position with stones, and the empty position is never probed.
@@ -295,9 +309,15 @@ void Engine::make_move(int x, int y) {
   update_lines(centre, s, undo.cells + 1);
 
   // 5. Neighbour counts. All 16 cells lie on the four lines within two
-  //    steps, so step 4 has saved them.
+  //    steps, so step 4 has saved them. The row bit sets follow; the
+  //    rows the stone reaches are saved first.
   for (const int offset : NEAR_STEPS) ++centre[offset].near_count;
   for (const int offset : FAR_STEPS) ++centre[offset].far_count;
+  for (int r = 0; r < 5; ++r) {
+    undo.reach_rows[r] = reach_rows[y - 2 + r];
+    reach_rows[y - 2 + r] |= REACH_PATTERN[r] << (x - 2);
+  }
+  stone_rows[y] |= uint64_t{1} << x;
 
   // 6. Additive hash words.
   hash_index = (hash_index + static_cast<uint32_t>(INDEX_KEY[s][y][x])) & HASH_MASK;
@@ -310,10 +330,10 @@ void Engine::make_move(int x, int y) {
 }
 
 // Every cell a stone changes (its own, the 32 in reach with their masks,
-// classes, ratings and neighbour counts), the rating counts and the shape
-// sums were saved by make_move just before: putting them back restores
-// exactly the values that recomputing them from the masks would give, at
-// the cost of a copy.
+// classes, ratings and neighbour counts), the rating counts, the shape sums
+// and the reach rows were saved by make_move just before: putting them back
+// restores exactly the values that recomputing them from the masks would
+// give, at the cost of a copy.
 void Engine::undo_stone() {
   // 1. Pop the history; the box comes back exactly.
   --move_count;
@@ -345,6 +365,8 @@ void Engine::undo_stone() {
   }
   std::memcpy(rating_count, undo.rating_count, sizeof rating_count);
   std::memcpy(shape_sum, undo.shape_sum, sizeof shape_sum);
+  for (int r = 0; r < 5; ++r) reach_rows[y - 2 + r] = undo.reach_rows[r];
+  stone_rows[y] &= ~(uint64_t{1} << x);
 }
 
 }  // namespace quorlith

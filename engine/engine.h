@@ -121,6 +121,13 @@ class Engine final {
   // Per side, the shape weights (LINE_SHAPE_WEIGHT) of the four lines of
   // every stone of that side, summed; see evaluate().
   int32_t shape_sum[2];
+  // The grid's rows as bit sets, for the scans of the search: bit x of
+  // reach_rows[y] is set when cell (x, y) has a stone within reach
+  // (near_count or far_count above 0), bit x of stone_rows[y] when it holds
+  // a stone. The neighbour cells of row y are reach_rows[y] & ~stone_rows[y]
+  // within the board.
+  uint64_t reach_rows[GRID_SIDE];
+  uint64_t stone_rows[GRID_SIDE];
   HashEntry transposition_table[HASH_SIZE];
   int32_t nodes;  // stones placed by make_move in the current search
   struct PvMove {
@@ -144,11 +151,13 @@ class Engine final {
   int32_t clock_block = -1;
   // What make_move saves for undo_stone, one record per stone on the board:
   // the stone's cell and the 32 cells within four steps along its lines (in
-  // the order make_move walks them), the rating counts and the shape sums.
+  // the order make_move walks them), the rating counts, the shape sums and
+  // the five rows of reach_rows around the stone.
   struct UndoRecord {
     Cell cells[1 + 32];
     int32_t rating_count[2][9];
     int32_t shape_sum[2];
+    uint64_t reach_rows[5];
   };
   UndoRecord undo_records[MAX_STONES];
 
