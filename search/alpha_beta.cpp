@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <climits>
 
 #include "engine/engine.h"
 #include "engine/keys.h"
@@ -9,19 +10,27 @@ namespace quorlith {
 
 namespace {
 
-// Stable insertion sort, highest score first: equal scores keep their list
-// order, so the search (and the bench signature) is the same on every
-// toolchain. Lists are short at almost every node.
-void sort_candidates(ScoredMove* list, int count) {
-  for (int i = 1; i < count; ++i) {
-    const ScoredMove item = list[i];
-    int j = i;
-    while (j > 0 && list[j - 1].score < item.score) {
-      list[j] = list[j - 1];
-      --j;
+// Candidates are tried highest score first, equal scores in list order
+// (the order a stable sort gives, so the search and the bench signature are
+// the same on every toolchain). Most nodes cut off after their first move
+// or two, so the list is never sorted: each move is taken just before it is
+// needed, the first entry with the highest score among those not yet
+// taken, which is then marked taken with a score below every key. Taking
+// every entry this way gives exactly the stable sort's order.
+constexpr int32_t TAKEN = INT32_MIN;
+
+ScoredMove take_best(ScoredMove* list, int count) {
+  int best = 0;
+  int32_t best_score = list[0].score;
+  for (int j = 1; j < count; ++j) {
+    if (list[j].score > best_score) {
+      best = j;
+      best_score = list[j].score;
     }
-    list[j] = item;
   }
+  const ScoredMove move = list[best];
+  list[best].score = TAKEN;
+  return move;
 }
 
 constexpr ScoredMove NO_MOVE_ZERO{0, 0, 0};
@@ -104,28 +113,28 @@ ScoredMove Engine::alpha_beta(int depth, bool root, int32_t alpha, int32_t beta)
     }
   }
 
-  // 12. Order.
-  sort_candidates(list, count);
-
-  // 13. Nothing worth trying: every neighbour cell, in row order.
+  // 12.-13. Order (the moves are taken in order in step 14, see take_best).
+  //        Nothing worth trying: every neighbour cell, in row order, each
+  //        with the score 0, which keeps that order.
   if (count == 0) {
     scan_neighbour_cells(*this, [&](int x, int y, const Cell&) {
       list[count++] = ScoredMove{static_cast<int16_t>(x), static_cast<int16_t>(y), 0};
       return false;
     });
   }
+  ScoredMove next = count > 0 ? take_best(list, count) : NO_MOVE_ZERO;
   if (root && count > 0) {
-    root_first_candidate = Point{static_cast<uint8_t>(list[0].x), static_cast<uint8_t>(list[0].y)};
+    root_first_candidate = Point{static_cast<uint8_t>(next.x), static_cast<uint8_t>(next.y)};
   }
 
   // 14. Try each move.
   for (int i = 0; i < count; ++i) {
-    const int x = list[i].x;
-    const int y = list[i].y;
-    // The next move's table slot is known already: start fetching it so the
-    // probe after that move does not wait for memory.
+    const int x = next.x;
+    const int y = next.y;
+    // Take the next move now: its table slot is then known already, and
+    // fetching it early saves the probe after that move a wait for memory.
     if (i + 1 < count) {
-      const ScoredMove& next = list[i + 1];
+      next = take_best(list, count);
       const uint32_t slot = (hash_index + static_cast<uint32_t>(INDEX_KEY[side_to_move][next.y][next.x])) & HASH_MASK;
       __builtin_prefetch(&transposition_table[slot]);
     }
