@@ -214,11 +214,13 @@ void Engine::refresh_cell(Cell& d) {
 // Re-classifies line k of the empty cell d for both sides after one of its
 // mask bytes changed (each side's class depends on both bytes), and re-rates
 // a side whose class changed. A side whose class stayed keeps its rating,
-// and its count stays as it was. The eight classes are read and written as
-// one word, so the rating never waits on a just-stored byte.
-inline void Engine::refresh_line(Cell& d, int k) {
-  const unsigned a = d.line_mask[k][0];
-  const unsigned b = d.line_mask[k][1];
+// and its count stays as it was. The line's two mask bytes come in `masks`
+// (line_mask[k][0] in the low byte) as they were just stored, and the eight
+// classes are read and written as one word, so nothing waits on a
+// just-stored byte.
+inline void Engine::refresh_line(Cell& d, int k, unsigned masks) {
+  const unsigned a = masks & 0xFF;
+  const unsigned b = masks >> 8;
   const uint64_t fresh = static_cast<uint64_t>(LINE_CLASS_TABLE[(a << 8) | b]) |
                          static_cast<uint64_t>(LINE_CLASS_TABLE[(b << 8) | a]) << 8;
   uint64_t classes;
@@ -241,6 +243,18 @@ inline void Engine::refresh_line(Cell& d, int k) {
   }
 }
 
+// Sets a stone's bit in line k of the cell d (`bit` is already shifted into
+// the stone's side's byte of the line's two mask bytes) and re-classifies
+// an empty d. Both bytes are read and written together, and the
+// classification gets them from the register.
+inline void Engine::enter_bit(Cell& d, int k, unsigned bit) {
+  uint16_t masks;
+  std::memcpy(&masks, d.line_mask[k], sizeof masks);
+  masks = static_cast<uint16_t>(masks | bit);
+  std::memcpy(d.line_mask[k], &masks, sizeof masks);
+  if (d.occupant == EMPTY) refresh_line(d, k, masks);
+}
+
 // Enters a stone of side s on `centre` into the masks of the 32 cells within
 // four steps along its four lines and re-rates the empty ones; each cell is
 // first copied into `saved`, in this walk's order, for undo_stone.
@@ -252,10 +266,8 @@ void Engine::update_lines(Cell* centre, int s, Cell* saved) {
       Cell& above = centre[d * step];   // sees it d steps on its negative side
       *saved++ = below;
       *saved++ = above;
-      below.line_mask[k][s] |= bit_seen_from_negative(d);
-      above.line_mask[k][s] |= bit_seen_from_positive(d);
-      if (below.occupant == EMPTY) refresh_line(below, k);
-      if (above.occupant == EMPTY) refresh_line(above, k);
+      enter_bit(below, k, bit_seen_from_negative(d) << (8 * s));
+      enter_bit(above, k, bit_seen_from_positive(d) << (8 * s));
     }
   }
 }

@@ -169,8 +169,11 @@ class Engine final {
   Point root_first_candidate;
 
  private:
-  // Re-classifies line k of the EMPTY cell d and re-rates it.
-  void refresh_line(Cell& d, int k);
+  // Re-classifies line k of the EMPTY cell d, whose two mask bytes of that
+  // line are `masks`, and re-rates it.
+  void refresh_line(Cell& d, int k, unsigned masks);
+  // Sets `bit` in the two mask bytes of line k of d, then refresh_line.
+  void enter_bit(Cell& d, int k, unsigned bit);
   // Enters a stone's bits in the masks of the cells in reach, saving each
   // cell first.
   void update_lines(Cell* centre, int s, Cell* saved);
