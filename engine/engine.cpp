@@ -219,10 +219,7 @@ void Engine::refresh_cell(Cell& d) {
 // classes are read and written as one word, so nothing waits on a
 // just-stored byte.
 inline void Engine::refresh_line(Cell& d, int k, unsigned masks) {
-  const unsigned a = masks & 0xFF;
-  const unsigned b = masks >> 8;
-  const uint64_t fresh = static_cast<uint64_t>(LINE_CLASS_TABLE[(a << 8) | b]) |
-                         static_cast<uint64_t>(LINE_CLASS_TABLE[(b << 8) | a]) << 8;
+  const uint64_t fresh = LINE_CLASS_PAIR[masks];
   uint64_t classes;
   std::memcpy(&classes, d.pattern_class, sizeof classes);
   const int shift = 16 * k;
