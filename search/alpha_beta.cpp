@@ -122,21 +122,30 @@ ScoredMove Engine::alpha_beta(int depth, bool root, int32_t alpha, int32_t beta)
       return false;
     });
   }
-  ScoredMove next = count > 0 ? take_best(list, count) : NO_MOVE_ZERO;
-  if (root && count > 0) {
-    root_first_candidate = Point{static_cast<uint8_t>(next.x), static_cast<uint8_t>(next.y)};
+  // The table slot of the position after a move is known before the move
+  // is made: fetching it then saves the probe after the move a wait for
+  // memory.
+  auto fetch_slot_after = [&](const ScoredMove& move) {
+    const uint32_t slot =
+        (hash_index + static_cast<uint32_t>(INDEX_KEY[side_to_move][move.y][move.x])) & HASH_MASK;
+    __builtin_prefetch(&transposition_table[slot]);
+  };
+  ScoredMove next = NO_MOVE_ZERO;
+  if (count > 0) {
+    next = take_best(list, count);
+    fetch_slot_after(next);
+    if (root) root_first_candidate = Point{static_cast<uint8_t>(next.x), static_cast<uint8_t>(next.y)};
   }
 
   // 14. Try each move.
   for (int i = 0; i < count; ++i) {
     const int x = next.x;
     const int y = next.y;
-    // Take the next move now: its table slot is then known already, and
-    // fetching it early saves the probe after that move a wait for memory.
+    // Take the next move now, so that its table slot is on its way while
+    // this move is searched.
     if (i + 1 < count) {
       next = take_best(list, count);
-      const uint32_t slot = (hash_index + static_cast<uint32_t>(INDEX_KEY[side_to_move][next.y][next.x])) & HASH_MASK;
-      __builtin_prefetch(&transposition_table[slot]);
+      fetch_slot_after(next);
     }
     make_move(x, y);
 
