@@ -60,6 +60,17 @@ uint8_t class_of(const Cell& c, int k, int s) {
 // 4 and 5 count only as "a three or an open two".
 constexpr uint8_t RATING_GROUP[10] = {0, 0, 0, 0, 4, 4, 6, 7, 8, 9};
 
+// The groups of a line's class pair as the cell holds it (side 0's class in
+// the low byte), both at once.
+constexpr std::array<uint16_t, 10 * 256 + 10> group_pairs() {
+  std::array<uint16_t, 10 * 256 + 10> groups{};
+  for (int c0 = 0; c0 < 10; ++c0)
+    for (int c1 = 0; c1 < 10; ++c1)
+      groups[c1 * 256 + c0] = static_cast<uint16_t>(RATING_GROUP[c0] | RATING_GROUP[c1] << 8);
+  return groups;
+}
+constexpr std::array<uint16_t, 10 * 256 + 10> GROUP_PAIR = group_pairs();
+
 // The rating of side s from a cell's eight classes held as one word (class
 // [k][s] in byte 2k + s), with the decimal RATING_TABLE index
 // 1000*c0 + 100*c1 + 10*c2 + c3 formed by one multiplication: masked into
@@ -227,12 +238,12 @@ inline void Engine::refresh_line(Cell& d, int k, unsigned masks) {
   if (fresh == before) return;
   classes = (classes & ~(0xFFFFull << shift)) | (fresh << shift);
   std::memcpy(d.pattern_class, &classes, sizeof classes);
+  // Classes of one rating group are interchangeable in the rating rule, so
+  // a change within a group cannot change the rating.
+  const unsigned regrouped = GROUP_PAIR[fresh] ^ GROUP_PAIR[before];
+  if (regrouped == 0) return;
   for (int s = 0; s < 2; ++s) {
-    const uint8_t old_class = static_cast<uint8_t>(before >> (8 * s));
-    const uint8_t new_class = static_cast<uint8_t>(fresh >> (8 * s));
-    // Classes of one rating group are interchangeable in the rating rule, so
-    // a change within a group cannot change the rating.
-    if (RATING_GROUP[new_class] == RATING_GROUP[old_class]) continue;
+    if (((regrouped >> (8 * s)) & 0xFF) == 0) continue;
     const uint8_t r = rating_of_word(classes, s);
     --rating_count[s][d.rating[s]];
     ++rating_count[s][r];
