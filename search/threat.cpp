@@ -1,18 +1,9 @@
 #include "engine/engine.h"
 #include "patterns/pattern_rules.h"
 #include "search/scan.h"
+#include "search/threat_rules.h"
 
 namespace quorlith {
-
-namespace {
-
-// Whether `side` has any cell where a stone makes a four.
-bool can_make_four(const Engine& e, int side) {
-  return e.rating_count[side][RATING_OPEN_FOUR] != 0 || e.rating_count[side][RATING_FOUR_THREE] != 0 ||
-         e.rating_count[side][RATING_FOUR_PLUS] != 0 || e.rating_count[side][RATING_FOUR] != 0;
-}
-
-}  // namespace
 
 // The first rule that applies decides:
 //   1. our five point                        -> 1
@@ -27,12 +18,12 @@ int32_t Engine::threat_check() {
   const int me = side_to_move;
   const int opp = opponent;
 
-  // 1.-2. Fives.
-  if (rating_count[me][RATING_FIVE] >= 1) return 1;
-  if (rating_count[opp][RATING_FIVE] >= 2) return -2;
+  // 1.-2., 4., 5.1, 6., 7. from the counts alone.
+  const CountVerdict verdict = judge_rating_counts(rating_count, me, opp);
+  if (verdict.step == CountVerdict::DECIDED) return verdict.answer;
 
   // 3. A single enemy five point must be blocked.
-  if (rating_count[opp][RATING_FIVE] == 1) {
+  if (verdict.step == CountVerdict::BLOCK_FIVE) {
     int32_t answer = 0;
     scan_neighbour_cells(*this, [&](int x, int y, const Cell& c) {
       if (c.rating[opp] != RATING_FIVE) return false;
@@ -45,40 +36,31 @@ int32_t Engine::threat_check() {
     return answer;
   }
 
-  // 4. An open four wins on ply 3.
-  if (rating_count[me][RATING_OPEN_FOUR] >= 1) return 3;
+  // 5.2 Our four-three against an enemy four: try each four-three point.
+  int32_t answer = 0;
+  scan_neighbour_cells(*this, [&](int x, int y, const Cell& c) {
+    if (c.rating[me] != RATING_FOUR_THREE) return false;
+    // The trials branch, so a crowded position can take long: under a
+    // timed search the clock is polled here too, and a spent budget ends
+    // the check with nothing found (the search discards whatever a
+    // stopped node returns).
+    if (clock_armed) {
+      poll_clock();
+      if (stop) return true;
+    }
+    make_move(x, y);
+    const int32_t reply = threat_check();
+    undo_stone();
+    if (-reply > 0) {
+      answer = -reply + 1;
+      return true;
+    }
+    return false;
+  });
+  if (answer != 0) return answer;
 
-  // 5. Four-three.
-  const bool enemy_four = can_make_four(*this, opp);
-  if (rating_count[me][RATING_FOUR_THREE] >= 1) {
-    if (!enemy_four) return 5;
-    int32_t answer = 0;
-    scan_neighbour_cells(*this, [&](int x, int y, const Cell& c) {
-      if (c.rating[me] != RATING_FOUR_THREE) return false;
-      // The trials branch, so a crowded position can take long: under a
-      // timed search the clock is polled here too, and a spent budget ends
-      // the check with nothing found (the search discards whatever a
-      // stopped node returns).
-      if (clock_armed) {
-        poll_clock();
-        if (stop) return true;
-      }
-      make_move(x, y);
-      const int32_t reply = threat_check();
-      undo_stone();
-      if (-reply > 0) {
-        answer = -reply + 1;
-        return true;
-      }
-      return false;
-    });
-    if (answer != 0) return answer;
-  }
-
-  // 6. Double open three against no four.
-  if (rating_count[me][RATING_DOUBLE_THREE] >= 1 && !enemy_four) return 5;
-
-  return 0;
+  // 6.-7. No trial won.
+  return verdict.answer;
 }
 
 }  // namespace quorlith
