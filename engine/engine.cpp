@@ -222,14 +222,18 @@ void Engine::refresh_cell(Cell& d) {
   d.rating[1] = rating_of(d, 1);
 }
 
+namespace {
+
 // Re-classifies line k of the empty cell d for both sides after one of its
 // mask bytes changed (each side's class depends on both bytes), and re-rates
-// a side whose class changed. A side whose class stayed keeps its rating,
-// and its count stays as it was. The line's two mask bytes come in `masks`
-// (line_mask[k][0] in the low byte) as they were just stored, and the eight
-// classes are read and written as one word, so nothing waits on a
-// just-stored byte.
-inline void Engine::refresh_line(Cell& d, int k, unsigned masks) {
+// a side whose class changed, moving d between the Ratings in `counts`. A
+// side whose class stayed keeps its rating, and its count stays as it was.
+// The line's two mask bytes come in `masks` (line_mask[k][0] in the low
+// byte) as they now stand, and the eight classes are read and written as
+// one word, so nothing waits on a just-stored byte. With kWrite false the
+// new classes and ratings are only worked out, and d stays as it is.
+template <bool kWrite, typename CellT>
+inline void reclassify(CellT& d, int k, unsigned masks, int32_t (&counts)[2][9]) {
   const uint64_t fresh = LINE_CLASS_PAIR[masks];
   uint64_t classes;
   std::memcpy(&classes, d.pattern_class, sizeof classes);
@@ -237,7 +241,7 @@ inline void Engine::refresh_line(Cell& d, int k, unsigned masks) {
   const uint64_t before = (classes >> shift) & 0xFFFF;
   if (fresh == before) return;
   classes = (classes & ~(0xFFFFull << shift)) | (fresh << shift);
-  std::memcpy(d.pattern_class, &classes, sizeof classes);
+  if constexpr (kWrite) std::memcpy(d.pattern_class, &classes, sizeof classes);
   // Classes of one rating group are interchangeable in the rating rule, so
   // a change within a group cannot change the rating.
   const unsigned regrouped = GROUP_PAIR[fresh] ^ GROUP_PAIR[before];
@@ -245,39 +249,80 @@ inline void Engine::refresh_line(Cell& d, int k, unsigned masks) {
   for (int s = 0; s < 2; ++s) {
     if (((regrouped >> (8 * s)) & 0xFF) == 0) continue;
     const uint8_t r = rating_of_word(classes, s);
-    --rating_count[s][d.rating[s]];
-    ++rating_count[s][r];
-    d.rating[s] = r;
+    --counts[s][d.rating[s]];
+    ++counts[s][r];
+    if constexpr (kWrite) d.rating[s] = r;
   }
 }
 
 // Sets a stone's bit in line k of the cell d (`bit` is already shifted into
 // the stone's side's byte of the line's two mask bytes) and re-classifies
-// an empty d. Both bytes are read and written together, and the
+// an empty d. Both bytes are read (and written) as one word, and the
 // classification gets them from the register.
-inline void Engine::enter_bit(Cell& d, int k, unsigned bit) {
+template <bool kWrite, typename CellT>
+inline void enter_bit(CellT& d, int k, unsigned bit, int32_t (&counts)[2][9]) {
   uint16_t masks;
   std::memcpy(&masks, d.line_mask[k], sizeof masks);
   masks = static_cast<uint16_t>(masks | bit);
-  std::memcpy(d.line_mask[k], &masks, sizeof masks);
-  if (d.occupant == EMPTY) refresh_line(d, k, masks);
+  if constexpr (kWrite) std::memcpy(d.line_mask[k], &masks, sizeof masks);
+  if (d.occupant == EMPTY) reclassify<kWrite>(d, k, masks, counts);
 }
 
 // Enters a stone of side s on `centre` into the masks of the 32 cells within
-// four steps along its four lines and re-rates the empty ones; each cell is
-// first copied into `saved`, in this walk's order, for undo_stone.
-void Engine::update_lines(Cell* centre, int s, Cell* saved) {
+// four steps along its four lines and re-rates the empty ones in `counts`.
+// With kWrite, each cell is first copied into `saved`, in this walk's
+// order, for undo_stone, and the cells are changed; without, only the
+// counts are.
+template <bool kWrite, typename CellT>
+void walk_lines(CellT* centre, int s, Cell* saved, int32_t (&counts)[2][9]) {
   for (int k = 0; k < 4; ++k) {
     const int step = LINE_STEP[k];
     for (int d = 1; d <= 4; ++d) {
-      Cell& below = centre[-d * step];  // sees the stone d steps on its positive side
-      Cell& above = centre[d * step];   // sees it d steps on its negative side
-      *saved++ = below;
-      *saved++ = above;
-      enter_bit(below, k, bit_seen_from_negative(d) << (8 * s));
-      enter_bit(above, k, bit_seen_from_positive(d) << (8 * s));
+      CellT& below = centre[-d * step];  // sees the stone d steps on its positive side
+      CellT& above = centre[d * step];   // sees it d steps on its negative side
+      if constexpr (kWrite) {
+        *saved++ = below;
+        *saved++ = above;
+      }
+      enter_bit<kWrite>(below, k, bit_seen_from_negative(d) << (8 * s), counts);
+      enter_bit<kWrite>(above, k, bit_seen_from_positive(d) << (8 * s), counts);
     }
   }
+}
+
+// How a stone of side s on q changes the shape sums. Only the five-cell
+// windows through the stone change weight, and the stone's own masks (which
+// it does not change) show them all: windows free for s gain, windows free
+// for the other side stop counting for it.
+void enter_shapes(const Cell& q, int s, int32_t (&sums)[2]) {
+  int32_t gain = 0, loss = 0;
+  for (int k = 0; k < 4; ++k) {
+    const uint8_t own = q.line_mask[k][s], other = q.line_mask[k][1 - s];
+    gain += SHAPE_GAIN[SHAPE_TABLE[line_index(own, other)]];
+    loss += SHAPE_LOSS[SHAPE_TABLE[line_index(other, own)]];
+  }
+  sums[s] += gain;
+  sums[1 - s] -= loss;
+}
+
+}  // namespace
+
+void Engine::update_lines(Cell* centre, int s, Cell* saved) {
+  walk_lines<true>(centre, s, saved, rating_count);
+}
+
+void Engine::preview_move(int x, int y, Preview& out) const {
+  const int s = side_to_move;
+  const Cell& q = cells[x][y];
+  std::memcpy(out.rating_count, rating_count, sizeof rating_count);
+  --out.rating_count[0][q.rating[0]];
+  --out.rating_count[1][q.rating[1]];
+  std::memcpy(out.shape_sum, shape_sum, sizeof shape_sum);
+  enter_shapes(q, s, out.shape_sum);
+  walk_lines<false>(&q, s, nullptr, out.rating_count);
+  out.hash_index = (hash_index + static_cast<uint32_t>(INDEX_KEY[s][y][x])) & HASH_MASK;
+  out.hash_check1 = hash_check1 + static_cast<uint32_t>(CHECK_KEY_1[s][y][x]);
+  out.hash_check2 = hash_check2 + static_cast<uint32_t>(CHECK_KEY_2[s][y][x]);
 }
 
 void Engine::make_move(int x, int y) {
@@ -310,18 +355,8 @@ void Engine::make_move(int x, int y) {
   box_max.x = static_cast<uint8_t>(std::min(hi, std::max<int>(box_max.x, x + 2)));
   box_max.y = static_cast<uint8_t>(std::min(hi, std::max<int>(box_max.y, y + 2)));
 
-  // 3. Shape sums. Only the five-cell windows through the stone change
-  //    weight, and the stone's own masks (which it does not change) show
-  //    them all: windows free for s gain, windows free for the other side
-  //    stop counting for it.
-  int32_t gain = 0, loss = 0;
-  for (int k = 0; k < 4; ++k) {
-    const uint8_t own = q.line_mask[k][s], other = q.line_mask[k][1 - s];
-    gain += SHAPE_GAIN[SHAPE_TABLE[line_index(own, other)]];
-    loss += SHAPE_LOSS[SHAPE_TABLE[line_index(other, own)]];
-  }
-  shape_sum[s] += gain;
-  shape_sum[1 - s] -= loss;
+  // 3. Shape sums (see enter_shapes).
+  enter_shapes(q, s, shape_sum);
 
   // 4. Enter the stone into the masks of the 32 cells in reach; re-rate the
   //    empty ones. The border guarantees every cell lies inside the grid.

@@ -48,6 +48,20 @@ class Engine final {
   // A stone of side_to_move on engine cell (x, y), a playable EMPTY cell.
   void make_move(int x, int y);
 
+  // What make_move(x, y) would leave in the rating counts, the shape sums
+  // and the hash words, worked out without placing the stone: the search
+  // reads no more than that at most of its leaves.
+  struct Preview {
+    int32_t rating_count[2][9];
+    int32_t shape_sum[2];
+    uint32_t hash_index;
+    uint32_t hash_check1;
+    uint32_t hash_check2;
+  };
+  // Fills `out` for a stone of side_to_move on the playable EMPTY cell
+  // (x, y). Changes nothing.
+  void preview_move(int x, int y, Preview& out) const;
+
   // True when protocol square (x, y) lies on the board and is empty.
   bool is_open_square(int x, int y) const;
 
@@ -169,16 +183,13 @@ class Engine final {
   Point root_first_candidate;
 
  private:
-  // Re-classifies line k of the EMPTY cell d, whose two mask bytes of that
-  // line are `masks`, and re-rates it.
-  void refresh_line(Cell& d, int k, unsigned masks);
-  // Sets `bit` in the two mask bytes of line k of d, then refresh_line.
-  void enter_bit(Cell& d, int k, unsigned bit);
   // Enters a stone's bits in the masks of the cells in reach, saving each
   // cell first.
   void update_lines(Cell* centre, int s, Cell* saved);
   // Recomputes all classes and both ratings of a cell from its masks.
   void refresh_cell(Cell& d);
+  // Step 14 of alpha_beta at depth 1 for one move (search/alpha_beta.cpp).
+  int32_t leaf_move_value(int x, int y, int16_t ca, int16_t cb);
   // The square to answer after a search (see find_best_move).
   bool resolve_answer(Point preferred, int* x_out, int* y_out);
 };

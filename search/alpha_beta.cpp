@@ -5,6 +5,7 @@
 #include "engine/keys.h"
 #include "patterns/pattern_rules.h"
 #include "search/scan.h"
+#include "search/threat_rules.h"
 
 namespace quorlith {
 
@@ -147,36 +148,44 @@ ScoredMove Engine::alpha_beta(int depth, bool root, int32_t alpha, int32_t beta)
       next = take_best(list, count);
       fetch_slot_after(next);
     }
-    make_move(x, y);
+    // 14.3 The child's window, negated and formed in 16 bits; a
+    //      forced-result bound widens by the point it gains one ply down.
+    int16_t cb = static_cast<int16_t>(-1 - best.score);
+    if (cb >= MATE_BAND) cb = static_cast<int16_t>(cb + 1);
+    int16_t ca = static_cast<int16_t>(-beta);
+    if (ca <= -MATE_BAND) ca = static_cast<int16_t>(ca - 1);
 
-    // 14.2 The table holds the child's value at exactly this depth.
     int32_t m;
-    const HashEntry& probe = transposition_table[hash_index];
-    if (probe.check1 == hash_check1 && probe.check2 == hash_check2 && probe.depth == depth - 1) {
-      m = probe.score;
+    if (depth == 1) {
+      // 14.1-14.4 for a child at the horizon, without placing the stone
+      //           when its counts decide it.
+      m = leaf_move_value(x, y, ca, cb);
     } else {
-      // 14.3 Search the child with the window negated, formed in 16 bits; a
-      //      forced-result bound widens by the point it gains one ply down.
-      int16_t cb = static_cast<int16_t>(-1 - best.score);
-      if (cb >= MATE_BAND) cb = static_cast<int16_t>(cb + 1);
-      int16_t ca = static_cast<int16_t>(-beta);
-      if (ca <= -MATE_BAND) ca = static_cast<int16_t>(ca - 1);
-      ++ply;
-      const ScoredMove r = alpha_beta(depth - 1, false, ca, cb);
-      --ply;
-      m = pass_up(r.score);
-      if (-cb <= m && m <= -ca) {
-        HashEntry& slot = transposition_table[hash_index];
-        slot.check1 = hash_check1;
-        slot.check2 = hash_check2;
-        slot.score = static_cast<int16_t>(m);
-        slot.depth = static_cast<int16_t>(depth - 1);
-        slot.reply = Point{static_cast<uint8_t>(r.x), static_cast<uint8_t>(r.y)};
+      make_move(x, y);
+      // 14.2 The table holds the child's value at exactly this depth.
+      const HashEntry& probe = transposition_table[hash_index];
+      if (probe.check1 == hash_check1 && probe.check2 == hash_check2 && probe.depth == depth - 1) {
+        m = probe.score;
+      } else {
+        // 14.3 Search the child.
+        ++ply;
+        const ScoredMove r = alpha_beta(depth - 1, false, ca, cb);
+        --ply;
+        m = pass_up(r.score);
+        if (-cb <= m && m <= -ca) {
+          HashEntry& slot = transposition_table[hash_index];
+          slot.check1 = hash_check1;
+          slot.check2 = hash_check2;
+          slot.score = static_cast<int16_t>(m);
+          slot.depth = static_cast<int16_t>(depth - 1);
+          slot.reply = Point{static_cast<uint8_t>(r.x), static_cast<uint8_t>(r.y)};
+        }
       }
+      // 14.4 Back to this position.
+      undo_stone();
     }
 
-    // 14.4-14.5 Back to this position; a stop discards the result.
-    undo_stone();
+    // 14.5 A stop discards the result.
     if (stop) return NO_MOVE_ZERO;
 
     // 14.6 Fail-hard: only a value above beta cuts off.
@@ -189,6 +198,61 @@ ScoredMove Engine::alpha_beta(int depth, bool root, int32_t alpha, int32_t beta)
 
   // 15.
   return best;
+}
+
+// Step 14 of a node at depth 1 for the move (x, y): what make_move, the
+// probe, alpha_beta(0, false, ca, cb), the store and undo_stone would give,
+// with the same effects on the table, the node count, the clock, pv_length
+// and the history entry above the last stone. A child at the horizon reads
+// only the rating counts (when they decide the threat check), the shape
+// sums and the hash words, and preview_move works those out without
+// placing the stone. Only when the threat check needs the board (a five to
+// block, four-threes to try) is the stone placed after all.
+int32_t Engine::leaf_move_value(int x, int y, int16_t ca, int16_t cb) {
+  Preview after;
+  preview_move(x, y, after);
+  nodes = static_cast<int32_t>(static_cast<uint32_t>(nodes) + 1u);
+  move_history[move_count] = Point{static_cast<uint8_t>(x), static_cast<uint8_t>(y)};
+  box_min_history[move_count] = box_min;
+  box_max_history[move_count] = box_max;
+
+  // The probe (14.2).
+  const HashEntry& probe = transposition_table[after.hash_index];
+  if (probe.check1 == after.hash_check1 && probe.check2 == after.hash_check2 && probe.depth == 0)
+    return probe.score;
+
+  // The child's steps 2 to 8.
+  int32_t value = 0;
+  if (!stop) {
+    ++ply;
+    poll_clock();
+    pv_length[ply] = ply;
+    const int me = opponent;  // the side to move in the child
+    const int opp = side_to_move;
+    const CountVerdict verdict = judge_rating_counts(after.rating_count, me, opp);
+    int32_t forced = verdict.answer;
+    if (verdict.step != CountVerdict::DECIDED) {
+      // The stone is counted already.
+      nodes = static_cast<int32_t>(static_cast<uint32_t>(nodes) - 1u);
+      make_move(x, y);
+      forced = threat_check();
+      undo_stone();
+    }
+    value = forced != 0 ? forced_result_score(forced) : after.shape_sum[me] - after.shape_sum[opp];
+    --ply;
+  }
+
+  // The store (14.3): a leaf names no move.
+  const int32_t m = pass_up(value);
+  if (-cb <= m && m <= -ca) {
+    HashEntry& slot = transposition_table[after.hash_index];
+    slot.check1 = after.hash_check1;
+    slot.check2 = after.hash_check2;
+    slot.score = static_cast<int16_t>(m);
+    slot.depth = 0;
+    slot.reply = Point{};
+  }
+  return m;
 }
 
 }  // namespace quorlith

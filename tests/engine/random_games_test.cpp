@@ -1,6 +1,7 @@
 // Property tests over random games on boards of 5, 15, 20 and 32: after
 // every stone the kept state equals a recomputation from the stones, a
-// trial make_move + undo_stone restores every field, the evaluation (kept
+// trial make_move + undo_stone restores every field (and preview_move
+// foresees its counts, shape sums and hash words), the evaluation (kept
 // stone by stone) equals the five-cell-segment sum, and transposed move
 // orders meet the same position. Fixed seeds keep every run the same.
 #include <gtest/gtest.h>
@@ -125,7 +126,8 @@ class RandomGames : public ::testing::Test {
   }
 
   // After a stone: the kept state against its recomputation, the
-  // evaluation against the segment sum, and a trial stone taken back.
+  // evaluation against the segment sum, and a trial stone, foreseen by
+  // preview_move, then taken back.
   void check_position(Engine& e) {
     ASSERT_EQ(e.verify(), "") << "after " << e.move_count << " stones";
     ASSERT_EQ(e.evaluate(), segment_evaluation(e)) << "after " << e.move_count << " stones";
@@ -133,8 +135,18 @@ class RandomGames : public ::testing::Test {
     if (!random_empty_cell(e, trial)) return;
     snapshot->take(e);
     const int32_t nodes = e.nodes;
+    Engine::Preview preview;
+    e.preview_move(trial.x, trial.y, preview);
+    ASSERT_EQ(snapshot->compare(e), "") << "preview_move changed the position";
     e.make_move(trial.x, trial.y);
     ASSERT_EQ(e.verify(), "") << "trial stone " << int(trial.x) << "," << int(trial.y);
+    // What the preview worked out is what the stone left.
+    ASSERT_EQ(std::memcmp(preview.rating_count, e.rating_count, sizeof preview.rating_count), 0);
+    EXPECT_EQ(preview.shape_sum[0], e.shape_sum[0]);
+    EXPECT_EQ(preview.shape_sum[1], e.shape_sum[1]);
+    EXPECT_EQ(preview.hash_index, e.hash_index);
+    EXPECT_EQ(preview.hash_check1, e.hash_check1);
+    EXPECT_EQ(preview.hash_check2, e.hash_check2);
     e.undo_stone();
     ASSERT_EQ(snapshot->compare(e), "")
         << "not restored after the trial stone " << int(trial.x) << "," << int(trial.y);
