@@ -156,9 +156,11 @@ ScoredMove Engine::alpha_beta(int depth, bool root, int32_t alpha, int32_t beta)
     if (ca <= -MATE_BAND) ca = static_cast<int16_t>(ca - 1);
 
     int32_t m;
-    if (depth == 1) {
+    if (depth == 1 && cells[x][y].rating[side_to_move] < RATING_FOUR) {
       // 14.1-14.4 for a child at the horizon, without placing the stone
-      //           when its counts decide it.
+      //           when its counts decide it. A stone that makes a four
+      //           leaves a five point to block, which the child's threat
+      //           check plays out on the board: such a move is made.
       m = leaf_move_value(x, y, ca, cb);
     } else {
       make_move(x, y);
