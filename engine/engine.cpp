@@ -246,8 +246,13 @@ inline void reclassify(CellT& d, int k, unsigned masks, int32_t (&counts)[2][9])
   // a change within a group cannot change the rating.
   const unsigned regrouped = GROUP_PAIR[fresh] ^ GROUP_PAIR[before];
   if (regrouped == 0) return;
+  // Below an open three on every line a side is rated 0: a side rated 0
+  // whose classes all stay below 6 keeps its rating. (Adding 2 to each
+  // class byte, 0 to 9, sets bit 3 exactly in the bytes of 6 and above.)
+  const uint64_t open_threes = (classes + 0x0202020202020202ull) & 0x0808080808080808ull;
   for (int s = 0; s < 2; ++s) {
     if (((regrouped >> (8 * s)) & 0xFF) == 0) continue;
+    if (d.rating[s] == 0 && ((open_threes >> (8 * s)) & 0x00FF00FF00FF00FFull) == 0) continue;
     const uint8_t r = rating_of_word(classes, s);
     --counts[s][d.rating[s]];
     ++counts[s][r];
