@@ -278,21 +278,27 @@ inline void enter_bit(CellT& d, int k, unsigned bit, int32_t (&counts)[2][9]) {
 // With kWrite, each cell is first copied into `saved`, in this walk's
 // order, for undo_stone, and the cells are changed; without, only the
 // counts are.
+template <bool kWrite, int K, typename CellT>
+inline void walk_line(CellT* centre, int s, Cell*& saved, int32_t (&counts)[2][9]) {
+  constexpr int step = LINE_STEP[K];
+  for (int d = 1; d <= 4; ++d) {
+    CellT& below = centre[-d * step];  // sees the stone d steps on its positive side
+    CellT& above = centre[d * step];   // sees it d steps on its negative side
+    if constexpr (kWrite) {
+      *saved++ = below;
+      *saved++ = above;
+    }
+    enter_bit<kWrite>(below, K, bit_seen_from_negative(d) << (8 * s), counts);
+    enter_bit<kWrite>(above, K, bit_seen_from_positive(d) << (8 * s), counts);
+  }
+}
+
 template <bool kWrite, typename CellT>
 void walk_lines(CellT* centre, int s, Cell* saved, int32_t (&counts)[2][9]) {
-  for (int k = 0; k < 4; ++k) {
-    const int step = LINE_STEP[k];
-    for (int d = 1; d <= 4; ++d) {
-      CellT& below = centre[-d * step];  // sees the stone d steps on its positive side
-      CellT& above = centre[d * step];   // sees it d steps on its negative side
-      if constexpr (kWrite) {
-        *saved++ = below;
-        *saved++ = above;
-      }
-      enter_bit<kWrite>(below, k, bit_seen_from_negative(d) << (8 * s), counts);
-      enter_bit<kWrite>(above, k, bit_seen_from_positive(d) << (8 * s), counts);
-    }
-  }
+  walk_line<kWrite, 0>(centre, s, saved, counts);
+  walk_line<kWrite, 1>(centre, s, saved, counts);
+  walk_line<kWrite, 2>(centre, s, saved, counts);
+  walk_line<kWrite, 3>(centre, s, saved, counts);
 }
 
 // How a stone of side s on q changes the shape sums. Only the five-cell
