@@ -1,3 +1,6 @@
+#include <bit>
+#include <cstdint>
+
 #include "engine/engine.h"
 #include "engine/evaluation.h"
 #include "patterns/pattern_rules.h"
@@ -86,15 +89,21 @@ void Engine::generate_candidates(ScoredMove* list, int& count) {
     return;
   }
 
-  // 2. Scan. An entry scoring 1 or less is written but not counted, so the
-  //    next one overwrites it.
-  scan_neighbour_cells(*this, [&](int x, int y, const Cell& c) {
-    if (x == table_x && y == table_y) return false;
-    const int score = score_move(c);
-    list[n] = scored(x, y, score);
-    if (score > 1) ++n;
-    return false;
-  });
+  // 2. Scan, row by row as scan_neighbour_cells does, with the table move's
+  //    cell taken out of its row. An entry scoring 1 or less is written but
+  //    not counted, so the next one overwrites it.
+  const uint64_t columns = box_columns(*this);
+  for (int y = box_min.y; y <= box_max.y; ++y) {
+    uint64_t row = neighbour_row(*this, y) & columns;
+    if (y == table_y) row &= ~(uint64_t{1} << table_x);
+    while (row != 0) {
+      const int x = std::countr_zero(row);
+      row &= row - 1;
+      const int score = score_move(cells[x][y]);
+      list[n] = scored(x, y, score);
+      n += score > 1 ? 1 : 0;
+    }
+  }
   count = n;
 }
 

@@ -13,6 +13,17 @@ inline bool is_neighbour_cell(const Cell& c) {
   return c.occupant == EMPTY && (c.near_count != 0 || c.far_count != 0);
 }
 
+// The bounding box's columns as a bit set of x.
+inline uint64_t box_columns(const Engine& engine) {
+  return ((uint64_t{2} << engine.box_max.x) - 1) & ~((uint64_t{1} << engine.box_min.x) - 1);
+}
+
+// The neighbour cells of row y as a bit set of x, before clipping to the
+// box's columns.
+inline uint64_t neighbour_row(const Engine& engine, int y) {
+  return engine.reach_rows[y] & ~engine.stone_rows[y];
+}
+
 // Calls visit(x, y, cell) for every neighbour cell (is_neighbour_cell) of
 // the bounding box, y outer and x inner, both ascending. visit returns true
 // to stop the scan. The box is read once: callers may place and take back
@@ -21,11 +32,10 @@ inline bool is_neighbour_cell(const Cell& c) {
 // first, so the scan touches no other cell.
 template <typename Visit>
 bool scan_neighbour_cells(Engine& engine, Visit&& visit) {
-  const int x_min = engine.box_min.x, x_max = engine.box_max.x;
+  const uint64_t columns = box_columns(engine);
   const int y_min = engine.box_min.y, y_max = engine.box_max.y;
-  const uint64_t columns = ((uint64_t{2} << x_max) - 1) & ~((uint64_t{1} << x_min) - 1);
   for (int y = y_min; y <= y_max; ++y) {
-    uint64_t row = engine.reach_rows[y] & ~engine.stone_rows[y] & columns;
+    uint64_t row = neighbour_row(engine, y) & columns;
     while (row != 0) {
       const int x = std::countr_zero(row);
       row &= row - 1;
