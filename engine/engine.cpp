@@ -235,6 +235,18 @@ namespace {
 template <bool kWrite, typename CellT>
 inline void reclassify(CellT& d, int k, unsigned masks, int32_t (&counts)[2][9]) {
   const uint64_t fresh = LINE_CLASS_PAIR[masks];
+  if constexpr (!kWrite) {
+    // A preview keeps only the counts of Ratings 3 to 8 exact (see
+    // Engine::Preview). A cell rated below 3 for both sides, whose new
+    // classes on this line stay below an open three (6), stays below 3:
+    // a Rating of 3 or more needs a class of 7 or more, or two of 6, and
+    // the other three lines alone would have rated it 3 or more already.
+    // (Adding 2 to a class byte sets bit 3 exactly from 6 on; adding 125
+    // to a rating byte sets bit 7 exactly from 3 on.)
+    uint16_t ratings;
+    std::memcpy(&ratings, d.rating, sizeof ratings);
+    if (((fresh + 0x0202u) & 0x0808u) == 0 && ((ratings + 0x7D7Du) & 0x8080u) == 0) return;
+  }
   uint64_t classes;
   std::memcpy(&classes, d.pattern_class, sizeof classes);
   const int shift = 16 * k;

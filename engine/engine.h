@@ -50,7 +50,9 @@ class Engine final {
 
   // What make_move(x, y) would leave in the rating counts, the shape sums
   // and the hash words, worked out without placing the stone: the search
-  // reads no more than that at most of its leaves.
+  // reads no more than that at most of its leaves. Of the rating counts
+  // only those of Ratings 3 to 8, all that the threat check reads, are
+  // exact; the others are left as they come.
   struct Preview {
     int32_t rating_count[2][9];
     int32_t shape_sum[2];
