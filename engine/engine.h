@@ -192,6 +192,13 @@ class Engine final {
   void refresh_cell(Cell& d);
   // Step 14 of alpha_beta at depth 1 for one move (search/alpha_beta.cpp).
   int32_t leaf_move_value(int x, int y, int16_t ca, int16_t cb);
+  // A stone of side_to_move on (x, y) previewed into `after` and counted in
+  // nodes, with the history entry make_move would leave above the last
+  // stone; the board stays as it is (search/threat.cpp).
+  void preview_stone(int x, int y, Preview& after);
+  // threat_check() of the position after the stone preview_stone(x, y)
+  // previewed, from the counts when they decide it.
+  int32_t threat_check_after(int x, int y, const Preview& after);
   // The square to answer after a search (see find_best_move).
   bool resolve_answer(Point preferred, int* x_out, int* y_out);
 };

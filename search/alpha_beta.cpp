@@ -207,16 +207,11 @@ ScoredMove Engine::alpha_beta(int depth, bool root, int32_t alpha, int32_t beta)
 // with the same effects on the table, the node count, the clock, pv_length
 // and the history entry above the last stone. A child at the horizon reads
 // only the rating counts (when they decide the threat check), the shape
-// sums and the hash words, and preview_move works those out without
-// placing the stone. Only when the threat check needs the board (a five to
-// block, four-threes to try) is the stone placed after all.
+// sums and the hash words, which a preview gives without placing the stone
+// (see threat_check_after).
 int32_t Engine::leaf_move_value(int x, int y, int16_t ca, int16_t cb) {
   Preview after;
-  preview_move(x, y, after);
-  nodes = static_cast<int32_t>(static_cast<uint32_t>(nodes) + 1u);
-  move_history[move_count] = Point{static_cast<uint8_t>(x), static_cast<uint8_t>(y)};
-  box_min_history[move_count] = box_min;
-  box_max_history[move_count] = box_max;
+  preview_stone(x, y, after);
 
   // The probe (14.2).
   const HashEntry& probe = transposition_table[after.hash_index];
@@ -229,17 +224,9 @@ int32_t Engine::leaf_move_value(int x, int y, int16_t ca, int16_t cb) {
     ++ply;
     poll_clock();
     pv_length[ply] = ply;
+    const int32_t forced = threat_check_after(x, y, after);
     const int me = opponent;  // the side to move in the child
     const int opp = side_to_move;
-    const CountVerdict verdict = judge_rating_counts(after.rating_count, me, opp);
-    int32_t forced = verdict.answer;
-    if (verdict.step != CountVerdict::DECIDED) {
-      // The stone is counted already.
-      nodes = static_cast<int32_t>(static_cast<uint32_t>(nodes) - 1u);
-      make_move(x, y);
-      forced = threat_check();
-      undo_stone();
-    }
     value = forced != 0 ? forced_result_score(forced) : after.shape_sum[me] - after.shape_sum[opp];
     --ply;
   }

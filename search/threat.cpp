@@ -22,14 +22,22 @@ int32_t Engine::threat_check() {
   const CountVerdict verdict = judge_rating_counts(rating_count, me, opp);
   if (verdict.step == CountVerdict::DECIDED) return verdict.answer;
 
-  // 3. A single enemy five point must be blocked.
+  // 3. A single enemy five point must be blocked. A block that makes no
+  //    four of our own is previewed (see threat_check_after).
   if (verdict.step == CountVerdict::BLOCK_FIVE) {
     int32_t answer = 0;
     scan_neighbour_cells(*this, [&](int x, int y, const Cell& c) {
       if (c.rating[opp] != RATING_FIVE) return false;
-      make_move(x, y);
-      const int32_t reply = threat_check();
-      undo_stone();
+      int32_t reply;
+      if (c.rating[me] < RATING_FOUR) {
+        Preview after;
+        preview_stone(x, y, after);
+        reply = threat_check_after(x, y, after);
+      } else {
+        make_move(x, y);
+        reply = threat_check();
+        undo_stone();
+      }
       answer = threat_one_ply_up(reply);
       return true;
     });
@@ -61,6 +69,30 @@ int32_t Engine::threat_check() {
 
   // 6.-7. No trial won.
   return verdict.answer;
+}
+
+void Engine::preview_stone(int x, int y, Preview& after) {
+  preview_move(x, y, after);
+  nodes = static_cast<int32_t>(static_cast<uint32_t>(nodes) + 1u);
+  move_history[move_count] = Point{static_cast<uint8_t>(x), static_cast<uint8_t>(y)};
+  box_min_history[move_count] = box_min;
+  box_max_history[move_count] = box_max;
+}
+
+// What threat_check() would answer after make_move(x, y). Its rules read
+// nothing but the counts of Ratings 3 to 8 unless there is a five to block
+// or a four-three to try, so the preview's counts answer it when they
+// decide; only otherwise is the stone placed (it is counted already) and
+// taken back. A stone that makes a four always leaves a five to block, so
+// callers place such stones themselves rather than preview them.
+int32_t Engine::threat_check_after(int x, int y, const Preview& after) {
+  const CountVerdict verdict = judge_rating_counts(after.rating_count, opponent, side_to_move);
+  if (verdict.step == CountVerdict::DECIDED) return verdict.answer;
+  nodes = static_cast<int32_t>(static_cast<uint32_t>(nodes) - 1u);
+  make_move(x, y);
+  const int32_t answer = threat_check();
+  undo_stone();
+  return answer;
 }
 
 }  // namespace quorlith
