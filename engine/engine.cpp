@@ -251,7 +251,7 @@ inline void reclassify(CellT& d, int k, unsigned masks, int32_t (&counts)[2][9])
   std::memcpy(&classes, d.pattern_class, sizeof classes);
   const int shift = 16 * k;
   const uint64_t before = (classes >> shift) & 0xFFFF;
-  if (fresh == before) return;
+  if (fresh == before) [[unlikely]] return;
   classes = (classes & ~(0xFFFFull << shift)) | (fresh << shift);
   if constexpr (kWrite) std::memcpy(d.pattern_class, &classes, sizeof classes);
   // Classes of one rating group are interchangeable in the rating rule, so
@@ -282,7 +282,7 @@ inline void enter_bit(CellT& d, int k, unsigned bit, int32_t (&counts)[2][9]) {
   std::memcpy(&masks, d.line_mask[k], sizeof masks);
   masks = static_cast<uint16_t>(masks | bit);
   if constexpr (kWrite) std::memcpy(d.line_mask[k], &masks, sizeof masks);
-  if (d.occupant == EMPTY) reclassify<kWrite>(d, k, masks, counts);
+  if (d.occupant == EMPTY) [[likely]] reclassify<kWrite>(d, k, masks, counts);
 }
 
 // Enters a stone of side s on `centre` into the masks of the 32 cells within
