@@ -61,14 +61,24 @@ void Engine::generate_candidates(ScoredMove* list, int& count) {
       count = 1;
       return;
     }
+    // With one cell carrying the rating, it is found near the last stone
+    // when it is there (see find_single_rated_cell).
     ScoredMove first{};
-    const bool found = scan_neighbour_cells(*this, [&](int x, int y, const Cell& c) {
-      if (c.rating[side] != rating || (x == table_x && y == table_y)) return false;
-      const int score = score_move(c);
-      if (score <= 1) return false;
+    int x = 0, y = 0;
+    bool found;
+    if (find_single_rated_cell(*this, side, rating, x, y)) {
+      const int score = score_move(cells[x][y]);
+      found = score > 1;
       first = scored(x, y, score);
-      return true;
-    });
+    } else {
+      found = scan_neighbour_cells(*this, [&](int cx, int cy, const Cell& c) {
+        if (c.rating[side] != rating || (cx == table_x && cy == table_y)) return false;
+        const int score = score_move(c);
+        if (score <= 1) return false;
+        first = scored(cx, cy, score);
+        return true;
+      });
+    }
     if (found) {
       list[0] = first;
       count = 1;

@@ -24,24 +24,29 @@ int32_t Engine::threat_check() {
 
   // 3. A single enemy five point must be blocked. A block that makes no
   //    four of our own is previewed (see threat_check_after).
+  //    The five point is found near the last stone when it is there (see
+  //    find_single_rated_cell), else by the scan.
   if (verdict.step == CountVerdict::BLOCK_FIVE) {
-    int32_t answer = 0;
-    scan_neighbour_cells(*this, [&](int x, int y, const Cell& c) {
-      if (c.rating[opp] != RATING_FIVE) return false;
-      int32_t reply;
-      if (c.rating[me] < RATING_FOUR) {
-        Preview after;
-        preview_stone(x, y, after);
-        reply = threat_check_after(x, y, after);
-      } else {
-        make_move(x, y);
-        reply = threat_check();
-        undo_stone();
-      }
-      answer = threat_one_ply_up(reply);
-      return true;
-    });
-    return answer;
+    int x = 0, y = 0;
+    const bool found = find_single_rated_cell(*this, opp, RATING_FIVE, x, y) ||
+                       scan_neighbour_cells(*this, [&](int cx, int cy, const Cell& c) {
+                         if (c.rating[opp] != RATING_FIVE) return false;
+                         x = cx;
+                         y = cy;
+                         return true;
+                       });
+    if (!found) return 0;
+    int32_t reply;
+    if (cells[x][y].rating[me] < RATING_FOUR) {
+      Preview after;
+      preview_stone(x, y, after);
+      reply = threat_check_after(x, y, after);
+    } else {
+      make_move(x, y);
+      reply = threat_check();
+      undo_stone();
+    }
+    return threat_one_ply_up(reply);
   }
 
   // 5.2 Our four-three against an enemy four: try each four-three point.
