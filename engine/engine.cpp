@@ -285,11 +285,8 @@ inline void enter_bit(CellT& d, int k, unsigned bit, int32_t (&counts)[2][9]) {
   if (d.occupant == EMPTY) [[likely]] reclassify<kWrite>(d, k, masks, counts);
 }
 
-// Enters a stone of side s on `centre` into the masks of the 32 cells within
-// four steps along its four lines and re-rates the empty ones in `counts`.
-// With kWrite, each cell is first copied into `saved`, in this walk's
-// order, for undo_stone, and the cells are changed; without, only the
-// counts are.
+// The eight cells of line K within four steps of the stone, nearest first,
+// the step between them and the line's place in the class word fixed.
 template <bool kWrite, int K, typename CellT>
 inline void walk_line(CellT* centre, int s, Cell*& saved, int32_t (&counts)[2][9]) {
   constexpr int step = LINE_STEP[K];
@@ -305,6 +302,11 @@ inline void walk_line(CellT* centre, int s, Cell*& saved, int32_t (&counts)[2][9
   }
 }
 
+// Enters a stone of side s on `centre` into the masks of the 32 cells within
+// four steps along its four lines and re-rates the empty ones in `counts`.
+// With kWrite, each cell is first copied into `saved`, in this walk's
+// order, for undo_stone, and the cells are changed; without, only the
+// counts are.
 template <bool kWrite, typename CellT>
 void walk_lines(CellT* centre, int s, Cell* saved, int32_t (&counts)[2][9]) {
   walk_line<kWrite, 0>(centre, s, saved, counts);
