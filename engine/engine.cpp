@@ -32,6 +32,18 @@ constexpr std::array<int, 8> steps_of(const Direction (&offsets)[8]) {
 constexpr std::array<int, 8> NEAR_STEPS = steps_of(NEAR_OFFSETS);
 constexpr std::array<int, 8> FAR_STEPS = steps_of(FAR_OFFSETS);
 
+// The same 16 cells as bits of the rows y - 2 to y + 2 of a stone on
+// (2, y); a stone on (x, y) shifts them left by x - 2:
+//
+//     y-2:  x . x . x        y-1:  . x x x .        y:  x x . x x
+constexpr std::array<uint64_t, 5> reach_pattern() {
+  std::array<uint64_t, 5> rows{};
+  for (const Direction& d : NEAR_OFFSETS) rows[d.dy + 2] |= uint64_t{1} << (d.dx + 2);
+  for (const Direction& d : FAR_OFFSETS) rows[d.dy + 2] |= uint64_t{1} << (d.dx + 2);
+  return rows;
+}
+constexpr std::array<uint64_t, 5> REACH_PATTERN = reach_pattern();
+
 // Bit of the cell d steps from a stone, as seen from that cell: a cell in the
 // negative direction sees the stone d steps on its positive side, and the
 // other way round.
@@ -45,6 +57,17 @@ uint8_t class_of(const Cell& c, int k, int s) {
 // Classes that the rating rule cannot tell apart: classes 0 to 3 never count,
 // 4 and 5 count only as "a three or an open two".
 constexpr uint8_t RATING_GROUP[10] = {0, 0, 0, 0, 4, 4, 6, 7, 8, 9};
+
+// The groups of a line's class pair as the cell holds it (side 0's class in
+// the low byte), both at once.
+constexpr std::array<uint16_t, 10 * 256 + 10> group_pairs() {
+  std::array<uint16_t, 10 * 256 + 10> groups{};
+  for (int c0 = 0; c0 < 10; ++c0)
+    for (int c1 = 0; c1 < 10; ++c1)
+      groups[c1 * 256 + c0] = static_cast<uint16_t>(RATING_GROUP[c0] | RATING_GROUP[c1] << 8);
+  return groups;
+}
+constexpr std::array<uint16_t, 10 * 256 + 10> GROUP_PAIR = group_pairs();
 
 // The rating of side s from a cell's eight classes held as one word (class
 // [k][s] in byte 2k + s), with the decimal RATING_TABLE index
@@ -157,6 +180,9 @@ void Engine::start_game(int n) {
   box_max = Point{static_cast<uint8_t>(centre + 1), static_cast<uint8_t>(centre + 1)};
 
   hash_index = hash_check1 = hash_check2 = 0;
+  shape_sum[0] = shape_sum[1] = 0;
+  std::fill(std::begin(reach_rows), std::end(reach_rows), 0);
+  std::fill(std::begin(stone_rows), std::end(stone_rows), 0);
 
   // The replies are left alone: a check-word pair of 0 never matches a
   // position with stones, and the empty position is never probed.
@@ -188,53 +214,132 @@ void Engine::refresh_cell(Cell& d) {
   d.rating[1] = rating_of(d, 1);
 }
 
+namespace {
+
 // Re-classifies line k of the empty cell d for both sides after one of its
 // mask bytes changed (each side's class depends on both bytes), and re-rates
-// a side whose class changed. A side whose class stayed keeps its rating,
-// and its count stays as it was. The eight classes are read and written as
-// one word, so the rating never waits on a just-stored byte.
-inline void Engine::refresh_line(Cell& d, int k) {
-  const unsigned a = d.line_mask[k][0];
-  const unsigned b = d.line_mask[k][1];
-  const uint64_t fresh = static_cast<uint64_t>(LINE_CLASS_TABLE[(a << 8) | b]) |
-                         static_cast<uint64_t>(LINE_CLASS_TABLE[(b << 8) | a]) << 8;
+// a side whose class changed, moving d between the Ratings in `counts`. A
+// side whose class stayed keeps its rating, and its count stays as it was.
+// The line's two mask bytes come in `masks` (line_mask[k][0] in the low
+// byte) as they now stand, and the eight classes are read and written as
+// one word, so nothing waits on a just-stored byte. With kWrite false the
+// new classes and ratings are only worked out, and d stays as it is.
+template <bool kWrite, typename CellT>
+inline void reclassify(CellT& d, int k, unsigned masks, int32_t (&counts)[2][9]) {
+  const uint64_t fresh = LINE_CLASS_PAIR[masks];
+  if constexpr (!kWrite) {
+    // A preview keeps only the counts of Ratings 3 to 8 exact (see
+    // Engine::Preview). A cell rated below 3 for both sides, whose new
+    // classes on this line stay below an open three (6), stays below 3:
+    // a Rating of 3 or more needs a class of 7 or more, or two of 6, and
+    // the other three lines alone would have rated it 3 or more already.
+    // (Adding 2 to a class byte sets bit 3 exactly from 6 on; adding 125
+    // to a rating byte sets bit 7 exactly from 3 on.)
+    uint16_t ratings;
+    std::memcpy(&ratings, d.rating, sizeof ratings);
+    if (((fresh + 0x0202u) & 0x0808u) == 0 && ((ratings + 0x7D7Du) & 0x8080u) == 0) return;
+  }
   uint64_t classes;
   std::memcpy(&classes, d.pattern_class, sizeof classes);
   const int shift = 16 * k;
   const uint64_t before = (classes >> shift) & 0xFFFF;
-  if (fresh == before) return;
+  if (fresh == before) [[unlikely]] return;
   classes = (classes & ~(0xFFFFull << shift)) | (fresh << shift);
-  std::memcpy(d.pattern_class, &classes, sizeof classes);
+  if constexpr (kWrite) std::memcpy(d.pattern_class, &classes, sizeof classes);
+  // Classes of one rating group are interchangeable in the rating rule, so
+  // a change within a group cannot change the rating.
+  const unsigned regrouped = GROUP_PAIR[fresh] ^ GROUP_PAIR[before];
+  if (regrouped == 0) return;
+  // Below an open three on every line a side is rated 0: a side rated 0
+  // whose classes all stay below 6 keeps its rating. (Adding 2 to each
+  // class byte, 0 to 9, sets bit 3 exactly in the bytes of 6 and above.)
+  const uint64_t open_threes = (classes + 0x0202020202020202ull) & 0x0808080808080808ull;
   for (int s = 0; s < 2; ++s) {
-    const uint8_t old_class = static_cast<uint8_t>(before >> (8 * s));
-    const uint8_t new_class = static_cast<uint8_t>(fresh >> (8 * s));
-    // Classes of one rating group are interchangeable in the rating rule, so
-    // a change within a group cannot change the rating.
-    if (RATING_GROUP[new_class] == RATING_GROUP[old_class]) continue;
+    if (((regrouped >> (8 * s)) & 0xFF) == 0) continue;
+    if (d.rating[s] == 0 && ((open_threes >> (8 * s)) & 0x00FF00FF00FF00FFull) == 0) continue;
     const uint8_t r = rating_of_word(classes, s);
-    --rating_count[s][d.rating[s]];
-    ++rating_count[s][r];
-    d.rating[s] = r;
+    --counts[s][d.rating[s]];
+    ++counts[s][r];
+    if constexpr (kWrite) d.rating[s] = r;
+  }
+}
+
+// Sets a stone's bit in line k of the cell d (`bit` is already shifted into
+// the stone's side's byte of the line's two mask bytes) and re-classifies
+// an empty d. Both bytes are read (and written) as one word, and the
+// classification gets them from the register.
+template <bool kWrite, typename CellT>
+inline void enter_bit(CellT& d, int k, unsigned bit, int32_t (&counts)[2][9]) {
+  uint16_t masks;
+  std::memcpy(&masks, d.line_mask[k], sizeof masks);
+  masks = static_cast<uint16_t>(masks | bit);
+  if constexpr (kWrite) std::memcpy(d.line_mask[k], &masks, sizeof masks);
+  if (d.occupant == EMPTY) [[likely]] reclassify<kWrite>(d, k, masks, counts);
+}
+
+// The eight cells of line K within four steps of the stone, nearest first,
+// the step between them and the line's place in the class word fixed.
+template <bool kWrite, int K, typename CellT>
+inline void walk_line(CellT* centre, int s, Cell*& saved, int32_t (&counts)[2][9]) {
+  constexpr int step = LINE_STEP[K];
+  for (int d = 1; d <= 4; ++d) {
+    CellT& below = centre[-d * step];  // sees the stone d steps on its positive side
+    CellT& above = centre[d * step];   // sees it d steps on its negative side
+    if constexpr (kWrite) {
+      *saved++ = below;
+      *saved++ = above;
+    }
+    enter_bit<kWrite>(below, K, bit_seen_from_negative(d) << (8 * s), counts);
+    enter_bit<kWrite>(above, K, bit_seen_from_positive(d) << (8 * s), counts);
   }
 }
 
 // Enters a stone of side s on `centre` into the masks of the 32 cells within
-// four steps along its four lines and re-rates the empty ones; each cell is
-// first copied into `saved`, in this walk's order, for undo_stone.
-void Engine::update_lines(Cell* centre, int s, Cell* saved) {
+// four steps along its four lines and re-rates the empty ones in `counts`.
+// With kWrite, each cell is first copied into `saved`, in this walk's
+// order, for undo_stone, and the cells are changed; without, only the
+// counts are.
+template <bool kWrite, typename CellT>
+void walk_lines(CellT* centre, int s, Cell* saved, int32_t (&counts)[2][9]) {
+  walk_line<kWrite, 0>(centre, s, saved, counts);
+  walk_line<kWrite, 1>(centre, s, saved, counts);
+  walk_line<kWrite, 2>(centre, s, saved, counts);
+  walk_line<kWrite, 3>(centre, s, saved, counts);
+}
+
+// How a stone of side s on q changes the shape sums. Only the five-cell
+// windows through the stone change weight, and the stone's own masks (which
+// it does not change) show them all: windows free for s gain, windows free
+// for the other side stop counting for it.
+void enter_shapes(const Cell& q, int s, int32_t (&sums)[2]) {
+  int32_t gain = 0, loss = 0;
   for (int k = 0; k < 4; ++k) {
-    const int step = LINE_STEP[k];
-    for (int d = 1; d <= 4; ++d) {
-      Cell& below = centre[-d * step];  // sees the stone d steps on its positive side
-      Cell& above = centre[d * step];   // sees it d steps on its negative side
-      *saved++ = below;
-      *saved++ = above;
-      below.line_mask[k][s] |= bit_seen_from_negative(d);
-      above.line_mask[k][s] |= bit_seen_from_positive(d);
-      if (below.occupant == EMPTY) refresh_line(below, k);
-      if (above.occupant == EMPTY) refresh_line(above, k);
-    }
+    const uint8_t own = q.line_mask[k][s], other = q.line_mask[k][1 - s];
+    gain += SHAPE_GAIN[SHAPE_TABLE[line_index(own, other)]];
+    loss += SHAPE_LOSS[SHAPE_TABLE[line_index(other, own)]];
   }
+  sums[s] += gain;
+  sums[1 - s] -= loss;
+}
+
+}  // namespace
+
+void Engine::update_lines(Cell* centre, int s, Cell* saved) {
+  walk_lines<true>(centre, s, saved, rating_count);
+}
+
+void Engine::preview_move(int x, int y, Preview& out) const {
+  const int s = side_to_move;
+  const Cell& q = cells[x][y];
+  std::memcpy(out.rating_count, rating_count, sizeof rating_count);
+  --out.rating_count[0][q.rating[0]];
+  --out.rating_count[1][q.rating[1]];
+  std::memcpy(out.shape_sum, shape_sum, sizeof shape_sum);
+  enter_shapes(q, s, out.shape_sum);
+  walk_lines<false>(&q, s, nullptr, out.rating_count);
+  out.hash_index = (hash_index + static_cast<uint32_t>(INDEX_KEY[s][y][x])) & HASH_MASK;
+  out.hash_check1 = hash_check1 + static_cast<uint32_t>(CHECK_KEY_1[s][y][x]);
+  out.hash_check2 = hash_check2 + static_cast<uint32_t>(CHECK_KEY_2[s][y][x]);
 }
 
 void Engine::make_move(int x, int y) {
@@ -244,10 +349,11 @@ void Engine::make_move(int x, int y) {
 
   // 1. Count the node (wrapping rather than overflowing: no game search
   //    comes near 2^31 stones, but a tool given no deadline could). Keep
-  //    what undo_stone needs to put back: the counts, the stone's cell and
-  //    (in step 3) the cells in reach.
+  //    what undo_stone needs to put back: the counts, the shape sums, the
+  //    stone's cell and (in step 4) the cells in reach.
   nodes = static_cast<int32_t>(static_cast<uint32_t>(nodes) + 1u);
   std::memcpy(undo.rating_count, rating_count, sizeof rating_count);
+  std::memcpy(undo.shape_sum, shape_sum, sizeof shape_sum);
   undo.cells[0] = q;
   // The stone's cell stops counting as empty.
   --rating_count[0][q.rating[0]];
@@ -266,30 +372,40 @@ void Engine::make_move(int x, int y) {
   box_max.x = static_cast<uint8_t>(std::min(hi, std::max<int>(box_max.x, x + 2)));
   box_max.y = static_cast<uint8_t>(std::min(hi, std::max<int>(box_max.y, y + 2)));
 
-  // 3. Enter the stone into the masks of the 32 cells in reach; re-rate the
+  // 3. Shape sums (see enter_shapes).
+  enter_shapes(q, s, shape_sum);
+
+  // 4. Enter the stone into the masks of the 32 cells in reach; re-rate the
   //    empty ones. The border guarantees every cell lies inside the grid.
   Cell* const centre = &q;
   update_lines(centre, s, undo.cells + 1);
 
-  // 4. Neighbour counts. All 16 cells lie on the four lines within two
-  //    steps, so step 3 has saved them.
+  // 5. Neighbour counts. All 16 cells lie on the four lines within two
+  //    steps, so step 4 has saved them. The row bit sets follow; the
+  //    rows the stone reaches are saved first.
   for (const int offset : NEAR_STEPS) ++centre[offset].near_count;
   for (const int offset : FAR_STEPS) ++centre[offset].far_count;
+  for (int r = 0; r < 5; ++r) {
+    undo.reach_rows[r] = reach_rows[y - 2 + r];
+    reach_rows[y - 2 + r] |= REACH_PATTERN[r] << (x - 2);
+  }
+  stone_rows[y] |= uint64_t{1} << x;
 
-  // 5. Additive hash words.
+  // 6. Additive hash words.
   hash_index = (hash_index + static_cast<uint32_t>(INDEX_KEY[s][y][x])) & HASH_MASK;
   hash_check1 += static_cast<uint32_t>(CHECK_KEY_1[s][y][x]);
   hash_check2 += static_cast<uint32_t>(CHECK_KEY_2[s][y][x]);
 
-  // 6. The other side moves next.
+  // 7. The other side moves next.
   side_to_move = 1 - side_to_move;
   opponent = 1 - opponent;
 }
 
 // Every cell a stone changes (its own, the 32 in reach with their masks,
-// classes, ratings and neighbour counts) and the rating counts were saved by
-// make_move just before: putting them back restores exactly the values that
-// recomputing them from the masks would give, at the cost of a copy.
+// classes, ratings and neighbour counts), the rating counts, the shape sums
+// and the reach rows were saved by make_move just before: putting them back
+// restores exactly the values that recomputing them from the masks would
+// give, at the cost of a copy.
 void Engine::undo_stone() {
   // 1. Pop the history; the box comes back exactly.
   --move_count;
@@ -320,6 +436,9 @@ void Engine::undo_stone() {
     }
   }
   std::memcpy(rating_count, undo.rating_count, sizeof rating_count);
+  std::memcpy(shape_sum, undo.shape_sum, sizeof shape_sum);
+  for (int r = 0; r < 5; ++r) reach_rows[y - 2 + r] = undo.reach_rows[r];
+  stone_rows[y] &= ~(uint64_t{1} << x);
 }
 
 }  // namespace quorlith

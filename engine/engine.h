@@ -51,13 +51,30 @@ class Engine final {
   // A stone of side_to_move on engine cell (x, y), a playable EMPTY cell.
   void make_move(int x, int y);
 
+  // What make_move(x, y) would leave in the rating counts, the shape sums
+  // and the hash words, worked out without placing the stone: the search
+  // reads no more than that at most of its leaves. Of the rating counts
+  // only those of Ratings 3 to 8, all that the threat check reads, are
+  // exact; the others are left as they come.
+  struct Preview {
+    int32_t rating_count[2][9];
+    int32_t shape_sum[2];
+    uint32_t hash_index;
+    uint32_t hash_check1;
+    uint32_t hash_check2;
+  };
+  // Fills `out` for a stone of side_to_move on the playable EMPTY cell
+  // (x, y). Changes nothing.
+  void preview_move(int x, int y, Preview& out) const;
+
   // True when protocol square (x, y) lies on the board and is empty.
   bool is_open_square(int x, int y) const;
 
-  // ---- Evaluation (patterns/evaluation.cpp) ----
+  // ---- Evaluation ----
 
-  // Static value of the position for the side to move.
-  int32_t evaluate() const;
+  // Static value of the position for the side to move: the difference of
+  // the two sides' shape sums, which make_move and undo_stone keep current.
+  int32_t evaluate() const { return shape_sum[side_to_move] - shape_sum[opponent]; }
 
   // ---- Search (search/) ----
 
@@ -97,9 +114,10 @@ class Engine final {
   // ---- Consistency check ----
 
   // Recomputes masks, classes, ratings, rating counts, neighbour counts, the
-  // box and the hash words from the stones alone and compares them with the
-  // kept values. Returns an empty string when they agree, else the first
-  // difference. For tests and tools; not used by the search.
+  // box, the hash words and the shape sums from the stones alone and
+  // compares them with the kept values. Returns an empty string when they
+  // agree, else the first difference. For tests and tools; not used by the
+  // search.
   std::string verify() const;
 
   // ---- State ----
@@ -121,6 +139,16 @@ class Engine final {
   uint32_t hash_index;   // sum of INDEX_KEY mod 2^20
   uint32_t hash_check1;  // sum of CHECK_KEY_1 mod 2^32
   uint32_t hash_check2;  // sum of CHECK_KEY_2 mod 2^32
+  // Per side, the shape weights (LINE_SHAPE_WEIGHT) of the four lines of
+  // every stone of that side, summed; see evaluate().
+  int32_t shape_sum[2];
+  // The grid's rows as bit sets, for the scans of the search: bit x of
+  // reach_rows[y] is set when cell (x, y) has a stone within reach
+  // (near_count or far_count above 0), bit x of stone_rows[y] when it holds
+  // a stone. The neighbour cells of row y are reach_rows[y] & ~stone_rows[y]
+  // within the board.
+  uint64_t reach_rows[GRID_SIDE];
+  uint64_t stone_rows[GRID_SIDE];
   HashEntry transposition_table[HASH_SIZE];
   int32_t nodes;  // stones placed by make_move in the current search
   struct PvMove {
@@ -144,10 +172,13 @@ class Engine final {
   int32_t clock_block = -1;
   // What make_move saves for undo_stone, one record per stone on the board:
   // the stone's cell and the 32 cells within four steps along its lines (in
-  // the order make_move walks them), and the rating counts.
+  // the order make_move walks them), the rating counts, the shape sums and
+  // the five rows of reach_rows around the stone.
   struct UndoRecord {
     Cell cells[1 + 32];
     int32_t rating_count[2][9];
+    int32_t shape_sum[2];
+    uint64_t reach_rows[5];
   };
   UndoRecord undo_records[MAX_STONES];
 
@@ -159,13 +190,20 @@ class Engine final {
   Point root_first_candidate;
 
  private:
-  // Re-classifies line k of the EMPTY cell d and re-rates it.
-  void refresh_line(Cell& d, int k);
   // Enters a stone's bits in the masks of the cells in reach, saving each
   // cell first.
   void update_lines(Cell* centre, int s, Cell* saved);
   // Recomputes all classes and both ratings of a cell from its masks.
   void refresh_cell(Cell& d);
+  // Step 14 of alpha_beta at depth 1 for one move (search/alpha_beta.cpp).
+  int32_t leaf_move_value(int x, int y, int16_t ca, int16_t cb);
+  // A stone of side_to_move on (x, y) previewed into `after` and counted in
+  // nodes, with the history entry make_move would leave above the last
+  // stone; the board stays as it is (search/threat.cpp).
+  void preview_stone(int x, int y, Preview& after);
+  // threat_check() of the position after the stone preview_stone(x, y)
+  // previewed, from the counts when they decide it.
+  int32_t threat_check_after(int x, int y, const Preview& after);
   // The square to answer after a search (see find_best_move).
   bool resolve_answer(Point preferred, int* x_out, int* y_out);
 };

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "engine/engine.h"
+#include "engine/evaluation.h"
 #include "engine/keys.h"
 #include "patterns/tables.h"
 
@@ -162,6 +163,32 @@ std::string Engine::verify() const {
             << expected;
         return out.str();
       }
+    }
+
+  // The row bit sets, against the occupants and the neighbour counts of the
+  // grid in use, walls included (they keep counts too); no bit beyond it.
+  const int last = n + 2 * BORDER - 1;
+  for (int y = 0; y < GRID_SIDE; ++y) {
+    uint64_t reach = 0, stones = 0;
+    for (int x = 0; x <= last && y <= last; ++x) {
+      const Cell& c = cells[x][y];
+      if (c.near_count != 0 || c.far_count != 0) reach |= uint64_t{1} << x;
+      if (c.occupant == 0 || c.occupant == 1) stones |= uint64_t{1} << x;
+    }
+    if (reach_rows[y] != reach || stone_rows[y] != stones) {
+      out << "row " << y << ": reach_rows " << reach_rows[y] << " expected " << reach
+          << ", stone_rows " << stone_rows[y] << " expected " << stones;
+      return out.str();
+    }
+  }
+
+  // The shape sums, from the stones' masks (checked above).
+  int32_t sums[2];
+  count_shape_sums(*this, sums);
+  for (int s = 0; s < 2; ++s)
+    if (shape_sum[s] != sums[s]) {
+      out << "shape_sum[" << s << "] " << shape_sum[s] << " expected " << sums[s];
+      return out.str();
     }
   return {};
 }

@@ -10,6 +10,9 @@ int32_t shape_weight[SHAPE_COUNT];
 int32_t move_weight[LINE_TABLE_SIZE];
 uint8_t line_move_weight[LINE_TABLE_SIZE];
 uint8_t line_shape_weight[LINE_TABLE_SIZE];
+int32_t shape_gain[SHAPE_COUNT];
+int32_t shape_loss[SHAPE_COUNT];
+uint16_t line_class_pair[LINE_TABLE_SIZE];
 }  // namespace
 
 const uint8_t (&RATING_TABLE)[RATING_TABLE_SIZE] = rating_table;
@@ -17,6 +20,9 @@ const int32_t (&SHAPE_WEIGHT)[SHAPE_COUNT] = shape_weight;
 const int32_t (&MOVE_WEIGHT)[LINE_TABLE_SIZE] = move_weight;
 const uint8_t (&LINE_MOVE_WEIGHT)[LINE_TABLE_SIZE] = line_move_weight;
 const uint8_t (&LINE_SHAPE_WEIGHT)[LINE_TABLE_SIZE] = line_shape_weight;
+const int32_t (&SHAPE_GAIN)[SHAPE_COUNT] = shape_gain;
+const int32_t (&SHAPE_LOSS)[SHAPE_COUNT] = shape_loss;
+const uint16_t (&LINE_CLASS_PAIR)[LINE_TABLE_SIZE] = line_class_pair;
 
 void build_pattern_tables() {
   // 1. Every combination of four line classes.
@@ -45,6 +51,23 @@ void build_pattern_tables() {
       line_shape_weight[line_index(a, b)] =
           static_cast<uint8_t>(shape_weight[SHAPE_TABLE[line_index(a, b)]]);
     }
+
+  // 5. What a stone does to the shape sums, per ShapeId of the line through
+  //    its cell; SHAPE_WINDOW_COUNTS[id][m - 1] windows hold m own cells
+  //    counting the cell itself.
+  for (int id = 0; id < SHAPE_COUNT; ++id) {
+    shape_gain[id] = shape_loss[id] = 0;
+    for (int m = 1; m <= 5; ++m) {
+      shape_gain[id] += SHAPE_WINDOW_COUNTS[id][m - 1] * (8 * m - 5);
+      shape_loss[id] += SHAPE_WINDOW_COUNTS[id][m - 1] * (m - 1) * (4 * m - 5);
+    }
+  }
+
+  // 6. Both classes of a line in one entry.
+  for (int a = 0; a < 256; ++a)
+    for (int b = 0; b < 256; ++b)
+      line_class_pair[b * 256 + a] = static_cast<uint16_t>(
+          LINE_CLASS_TABLE[line_index(a, b)] | LINE_CLASS_TABLE[line_index(b, a)] << 8);
 }
 
 void ensure_pattern_tables() {

@@ -32,8 +32,28 @@ extern const int32_t (&MOVE_WEIGHT)[LINE_TABLE_SIZE];
 extern const uint8_t (&LINE_MOVE_WEIGHT)[LINE_TABLE_SIZE];
 extern const uint8_t (&LINE_SHAPE_WEIGHT)[LINE_TABLE_SIZE];
 
+// Both sides' classes of a line at once, indexed by the line's two mask
+// bytes as the cell holds them (side 0's byte low, side 1's byte high):
+//   LINE_CLASS_PAIR[b * 256 + a] = LINE_CLASS_TABLE[a * 256 + b]
+//                                 + 256 * LINE_CLASS_TABLE[b * 256 + a]
+// with a = line_mask[k][0] and b = line_mask[k][1], which is the pair
+// pattern_class[k] as the cell holds it.
+extern const uint16_t (&LINE_CLASS_PAIR)[LINE_TABLE_SIZE];
+
+// How a stone on a cell changes the two sides' sums of shape weights, read
+// from the cell's line before the stone (the windows through the cell are
+// the only ones whose weight changes). For the ShapeId of the line seen by
+// the side placing the stone, SHAPE_GAIN is what its sum rises by: each
+// window that counts m own cells with the new stone goes from
+// (m - 1)(4m - 5) to m(4m - 1), a rise of 8m - 5. For the ShapeId seen by
+// the other side (as if it owned the cell), SHAPE_LOSS is what its sum
+// falls by: each such window stops counting, losing (m - 1)(4m - 5).
+extern const int32_t (&SHAPE_GAIN)[SHAPE_COUNT];
+extern const int32_t (&SHAPE_LOSS)[SHAPE_COUNT];
+
 // Fills RATING_TABLE, then SHAPE_WEIGHT, then MOVE_WEIGHT, then the two
-// per-line sums. The contents are the same every time.
+// per-line sums, then SHAPE_GAIN and SHAPE_LOSS, then LINE_CLASS_PAIR. The
+// contents are the same every time.
 void build_pattern_tables();
 
 // Builds the derived tables once per process, the first time it is called;

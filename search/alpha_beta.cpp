@@ -1,27 +1,37 @@
 #include <algorithm>
+#include <climits>
 
 #include "engine/engine.h"
 #include "engine/keys.h"
 #include "patterns/pattern_rules.h"
 #include "search/scan.h"
+#include "search/threat_rules.h"
 
 namespace quorlith {
 
 namespace {
 
-// Stable insertion sort, highest score first: equal scores keep their list
-// order, so the search (and the bench signature) is the same on every
-// toolchain. Lists are short at almost every node.
-void sort_candidates(ScoredMove* list, int count) {
-  for (int i = 1; i < count; ++i) {
-    const ScoredMove item = list[i];
-    int j = i;
-    while (j > 0 && list[j - 1].score < item.score) {
-      list[j] = list[j - 1];
-      --j;
+// Candidates are tried highest score first, equal scores in list order
+// (the order a stable sort gives, so the search and the bench signature are
+// the same on every toolchain). Most nodes cut off after their first move
+// or two, so the list is never sorted: each move is taken just before it is
+// needed, the first entry with the highest score among those not yet
+// taken, which is then marked taken with a score below every key. Taking
+// every entry this way gives exactly the stable sort's order.
+constexpr int32_t TAKEN = INT32_MIN;
+
+ScoredMove take_best(ScoredMove* list, int count) {
+  int best = 0;
+  int32_t best_score = list[0].score;
+  for (int j = 1; j < count; ++j) {
+    if (list[j].score > best_score) {
+      best = j;
+      best_score = list[j].score;
     }
-    list[j] = item;
   }
+  const ScoredMove move = list[best];
+  list[best].score = TAKEN;
+  return move;
 }
 
 constexpr ScoredMove NO_MOVE_ZERO{0, 0, 0};
@@ -104,61 +114,80 @@ ScoredMove Engine::alpha_beta(int depth, bool root, int32_t alpha, int32_t beta)
     }
   }
 
-  // 12. Order.
-  sort_candidates(list, count);
-
-  // 13. Nothing worth trying: every neighbour cell, in row order.
+  // 12.-13. Order (the moves are taken in order in step 14, see take_best).
+  //        Nothing worth trying: every neighbour cell, in row order, each
+  //        with the score 0, which keeps that order.
   if (count == 0) {
     scan_neighbour_cells(*this, [&](int x, int y, const Cell&) {
       list[count++] = ScoredMove{static_cast<int16_t>(x), static_cast<int16_t>(y), 0};
       return false;
     });
   }
-  if (root && count > 0) {
-    root_first_candidate = Point{static_cast<uint8_t>(list[0].x), static_cast<uint8_t>(list[0].y)};
+  // The table slot of the position after a move is known before the move
+  // is made: fetching it then saves the probe after the move a wait for
+  // memory.
+  auto fetch_slot_after = [&](const ScoredMove& move) {
+    const uint32_t slot =
+        (hash_index + static_cast<uint32_t>(INDEX_KEY[side_to_move][move.y][move.x])) & HASH_MASK;
+    __builtin_prefetch(&transposition_table[slot]);
+  };
+  ScoredMove next = NO_MOVE_ZERO;
+  if (count > 0) {
+    next = take_best(list, count);
+    fetch_slot_after(next);
+    if (root) root_first_candidate = Point{static_cast<uint8_t>(next.x), static_cast<uint8_t>(next.y)};
   }
 
   // 14. Try each move.
   for (int i = 0; i < count; ++i) {
-    const int x = list[i].x;
-    const int y = list[i].y;
-    // The next move's table slot is known already: start fetching it so the
-    // probe after that move does not wait for memory.
+    const int x = next.x;
+    const int y = next.y;
+    // Take the next move now, so that its table slot is on its way while
+    // this move is searched.
     if (i + 1 < count) {
-      const ScoredMove& next = list[i + 1];
-      const uint32_t slot = (hash_index + static_cast<uint32_t>(INDEX_KEY[side_to_move][next.y][next.x])) & HASH_MASK;
-      __builtin_prefetch(&transposition_table[slot]);
+      next = take_best(list, count);
+      fetch_slot_after(next);
     }
-    make_move(x, y);
+    // 14.3 The child's window, negated and formed in 16 bits; a
+    //      forced-result bound widens by the point it gains one ply down.
+    int16_t cb = static_cast<int16_t>(-1 - best.score);
+    if (cb >= MATE_BAND) cb = static_cast<int16_t>(cb + 1);
+    int16_t ca = static_cast<int16_t>(-beta);
+    if (ca <= -MATE_BAND) ca = static_cast<int16_t>(ca - 1);
 
-    // 14.2 The table holds the child's value at exactly this depth.
     int32_t m;
-    const HashEntry& probe = transposition_table[hash_index];
-    if (probe.check1 == hash_check1 && probe.check2 == hash_check2 && probe.depth == depth - 1) {
-      m = probe.score;
+    if (depth == 1 && cells[x][y].rating[side_to_move] < RATING_FOUR) {
+      // 14.1-14.4 for a child at the horizon, without placing the stone
+      //           when its counts decide it. A stone that makes a four
+      //           leaves a five point to block, which the child's threat
+      //           check plays out on the board: such a move is made.
+      m = leaf_move_value(x, y, ca, cb);
     } else {
-      // 14.3 Search the child with the window negated, formed in 16 bits; a
-      //      forced-result bound widens by the point it gains one ply down.
-      int16_t cb = static_cast<int16_t>(-1 - best.score);
-      if (cb >= MATE_BAND) cb = static_cast<int16_t>(cb + 1);
-      int16_t ca = static_cast<int16_t>(-beta);
-      if (ca <= -MATE_BAND) ca = static_cast<int16_t>(ca - 1);
-      ++ply;
-      const ScoredMove r = alpha_beta(depth - 1, false, ca, cb);
-      --ply;
-      m = pass_up(r.score);
-      if (-cb <= m && m <= -ca) {
-        HashEntry& slot = transposition_table[hash_index];
-        slot.check1 = hash_check1;
-        slot.check2 = hash_check2;
-        slot.score = static_cast<int16_t>(m);
-        slot.depth = static_cast<int16_t>(depth - 1);
-        slot.reply = Point{static_cast<uint8_t>(r.x), static_cast<uint8_t>(r.y)};
+      make_move(x, y);
+      // 14.2 The table holds the child's value at exactly this depth.
+      const HashEntry& probe = transposition_table[hash_index];
+      if (probe.check1 == hash_check1 && probe.check2 == hash_check2 && probe.depth == depth - 1) {
+        m = probe.score;
+      } else {
+        // 14.3 Search the child.
+        ++ply;
+        const ScoredMove r = alpha_beta(depth - 1, false, ca, cb);
+        --ply;
+        m = pass_up(r.score);
+        if (-cb <= m && m <= -ca) {
+          HashEntry& slot = transposition_table[hash_index];
+          slot.check1 = hash_check1;
+          slot.check2 = hash_check2;
+          slot.score = static_cast<int16_t>(m);
+          slot.depth = static_cast<int16_t>(depth - 1);
+          slot.reply = Point{static_cast<uint8_t>(r.x), static_cast<uint8_t>(r.y)};
+        }
       }
+      // 14.4 Back to this position.
+      undo_stone();
     }
 
-    // 14.4-14.5 Back to this position; a stop discards the result.
-    undo_stone();
+    // 14.5 A stop discards the result.
     if (stop) return NO_MOVE_ZERO;
 
     // 14.6 Fail-hard: only a value above beta cuts off.
@@ -171,6 +200,48 @@ ScoredMove Engine::alpha_beta(int depth, bool root, int32_t alpha, int32_t beta)
 
   // 15.
   return best;
+}
+
+// Step 14 of a node at depth 1 for the move (x, y): what make_move, the
+// probe, alpha_beta(0, false, ca, cb), the store and undo_stone would give,
+// with the same effects on the table, the node count, the clock, pv_length
+// and the history entry above the last stone. A child at the horizon reads
+// only the rating counts (when they decide the threat check), the shape
+// sums and the hash words, which a preview gives without placing the stone
+// (see threat_check_after).
+int32_t Engine::leaf_move_value(int x, int y, int16_t ca, int16_t cb) {
+  Preview after;
+  preview_stone(x, y, after);
+
+  // The probe (14.2).
+  const HashEntry& probe = transposition_table[after.hash_index];
+  if (probe.check1 == after.hash_check1 && probe.check2 == after.hash_check2 && probe.depth == 0)
+    return probe.score;
+
+  // The child's steps 2 to 8.
+  int32_t value = 0;
+  if (!stop) {
+    ++ply;
+    poll_clock();
+    pv_length[ply] = ply;
+    const int32_t forced = threat_check_after(x, y, after);
+    const int me = opponent;  // the side to move in the child
+    const int opp = side_to_move;
+    value = forced != 0 ? forced_result_score(forced) : after.shape_sum[me] - after.shape_sum[opp];
+    --ply;
+  }
+
+  // The store (14.3): a leaf names no move.
+  const int32_t m = pass_up(value);
+  if (-cb <= m && m <= -ca) {
+    HashEntry& slot = transposition_table[after.hash_index];
+    slot.check1 = after.hash_check1;
+    slot.check2 = after.hash_check2;
+    slot.score = static_cast<int16_t>(m);
+    slot.depth = 0;
+    slot.reply = Point{};
+  }
+  return m;
 }
 
 }  // namespace quorlith

@@ -1,18 +1,9 @@
 #include "engine/engine.h"
 #include "patterns/pattern_rules.h"
 #include "search/scan.h"
+#include "search/threat_rules.h"
 
 namespace quorlith {
-
-namespace {
-
-// Whether `side` has any cell where a stone makes a four.
-bool can_make_four(const Engine& e, int side) {
-  return e.rating_count[side][RATING_OPEN_FOUR] != 0 || e.rating_count[side][RATING_FOUR_THREE] != 0 ||
-         e.rating_count[side][RATING_FOUR_PLUS] != 0 || e.rating_count[side][RATING_FOUR] != 0;
-}
-
-}  // namespace
 
 // The first rule that applies decides:
 //   1. our five point                        -> 1
@@ -27,58 +18,86 @@ int32_t Engine::threat_check() {
   const int me = side_to_move;
   const int opp = opponent;
 
-  // 1.-2. Fives.
-  if (rating_count[me][RATING_FIVE] >= 1) return 1;
-  if (rating_count[opp][RATING_FIVE] >= 2) return -2;
+  // 1.-2., 4., 5.1, 6., 7. from the counts alone.
+  const CountVerdict verdict = judge_rating_counts(rating_count, me, opp);
+  if (verdict.step == CountVerdict::DECIDED) return verdict.answer;
 
-  // 3. A single enemy five point must be blocked.
-  if (rating_count[opp][RATING_FIVE] == 1) {
-    int32_t answer = 0;
-    scan_neighbour_cells(*this, [&](int x, int y, const Cell& c) {
-      if (c.rating[opp] != RATING_FIVE) return false;
+  // 3. A single enemy five point must be blocked. A block that makes no
+  //    four of our own is previewed (see threat_check_after).
+  //    The five point is found near the last stone when it is there (see
+  //    find_single_rated_cell), else by the scan.
+  if (verdict.step == CountVerdict::BLOCK_FIVE) {
+    int x = 0, y = 0;
+    const bool found = find_single_rated_cell(*this, opp, RATING_FIVE, x, y) ||
+                       scan_neighbour_cells(*this, [&](int cx, int cy, const Cell& c) {
+                         if (c.rating[opp] != RATING_FIVE) return false;
+                         x = cx;
+                         y = cy;
+                         return true;
+                       });
+    if (!found) return 0;
+    int32_t reply;
+    if (cells[x][y].rating[me] < RATING_FOUR) {
+      Preview after;
+      preview_stone(x, y, after);
+      reply = threat_check_after(x, y, after);
+    } else {
       make_move(x, y);
-      const int32_t reply = threat_check();
+      reply = threat_check();
       undo_stone();
-      answer = threat_one_ply_up(reply);
+    }
+    return threat_one_ply_up(reply);
+  }
+
+  // 5.2 Our four-three against an enemy four: try each four-three point.
+  int32_t answer = 0;
+  scan_neighbour_cells(*this, [&](int x, int y, const Cell& c) {
+    if (c.rating[me] != RATING_FOUR_THREE) return false;
+    // The trials branch, so a crowded position can take long: under a
+    // timed search the clock is polled here too, and a spent budget ends
+    // the check with nothing found (the search discards whatever a
+    // stopped node returns).
+    if (clock_armed) {
+      poll_clock();
+      if (stop) return true;
+    }
+    make_move(x, y);
+    const int32_t reply = threat_check();
+    undo_stone();
+    if (-reply > 0) {
+      answer = -reply + 1;
       return true;
-    });
-    return answer;
-  }
+    }
+    return false;
+  });
+  if (answer != 0) return answer;
 
-  // 4. An open four wins on ply 3.
-  if (rating_count[me][RATING_OPEN_FOUR] >= 1) return 3;
+  // 6.-7. No trial won.
+  return verdict.answer;
+}
 
-  // 5. Four-three.
-  const bool enemy_four = can_make_four(*this, opp);
-  if (rating_count[me][RATING_FOUR_THREE] >= 1) {
-    if (!enemy_four) return 5;
-    int32_t answer = 0;
-    scan_neighbour_cells(*this, [&](int x, int y, const Cell& c) {
-      if (c.rating[me] != RATING_FOUR_THREE) return false;
-      // The trials branch, so a crowded position can take long: under a
-      // timed search the clock is polled here too, and a spent budget ends
-      // the check with nothing found (the search discards whatever a
-      // stopped node returns).
-      if (clock_armed) {
-        poll_clock();
-        if (stop) return true;
-      }
-      make_move(x, y);
-      const int32_t reply = threat_check();
-      undo_stone();
-      if (-reply > 0) {
-        answer = -reply + 1;
-        return true;
-      }
-      return false;
-    });
-    if (answer != 0) return answer;
-  }
+void Engine::preview_stone(int x, int y, Preview& after) {
+  preview_move(x, y, after);
+  nodes = static_cast<int32_t>(static_cast<uint32_t>(nodes) + 1u);
+  move_history[move_count] = Point{static_cast<uint8_t>(x), static_cast<uint8_t>(y)};
+  box_min_history[move_count] = box_min;
+  box_max_history[move_count] = box_max;
+}
 
-  // 6. Double open three against no four.
-  if (rating_count[me][RATING_DOUBLE_THREE] >= 1 && !enemy_four) return 5;
-
-  return 0;
+// What threat_check() would answer after make_move(x, y). Its rules read
+// nothing but the counts of Ratings 3 to 8 unless there is a five to block
+// or a four-three to try, so the preview's counts answer it when they
+// decide; only otherwise is the stone placed (it is counted already) and
+// taken back. A stone that makes a four always leaves a five to block, so
+// callers place such stones themselves rather than preview them.
+int32_t Engine::threat_check_after(int x, int y, const Preview& after) {
+  const CountVerdict verdict = judge_rating_counts(after.rating_count, opponent, side_to_move);
+  if (verdict.step == CountVerdict::DECIDED) return verdict.answer;
+  nodes = static_cast<int32_t>(static_cast<uint32_t>(nodes) - 1u);
+  make_move(x, y);
+  const int32_t answer = threat_check();
+  undo_stone();
+  return answer;
 }
 
 }  // namespace quorlith

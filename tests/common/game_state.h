@@ -10,7 +10,7 @@
 namespace quorlith::test_support {
 
 // Everything a search must leave as it found it: the grid, the counts, the
-// histories, the box and the hash words, byte for byte.
+// histories, the box, the hash words and the shape sums, byte for byte.
 struct GameState {
   std::vector<unsigned char> cells;
   std::vector<unsigned char> counts;
@@ -18,6 +18,7 @@ struct GameState {
   int32_t move_count, side_to_move, opponent;
   Point box_min, box_max;
   uint32_t hash_index, hash_check1, hash_check2;
+  int32_t shape_sum[2];
 
   explicit GameState(const Engine& e)
       : cells(reinterpret_cast<const unsigned char*>(e.cells),
@@ -34,7 +35,8 @@ struct GameState {
         box_max(e.box_max),
         hash_index(e.hash_index),
         hash_check1(e.hash_check1),
-        hash_check2(e.hash_check2) {}
+        hash_check2(e.hash_check2),
+        shape_sum{e.shape_sum[0], e.shape_sum[1]} {}
 
   bool operator==(const GameState&) const = default;
 };

@@ -267,6 +267,10 @@ TEST(Verify, NoticesDamageToEveryKindOfKeptState) {
   damaged([&] { ++e.hash_index; }, [&] { --e.hash_index; }, "hash_index");
   damaged([&] { ++e.hash_check2; }, [&] { --e.hash_check2; }, "hash_check2");
   damaged([&] { e.side_to_move ^= 1; }, [&] { e.side_to_move ^= 1; }, "side_to_move");
+  damaged([&] { e.shape_sum[1] += 3; }, [&] { e.shape_sum[1] -= 3; }, "shape_sum[1]");
+  damaged([&] { e.reach_rows[14] ^= 1u << 9; }, [&] { e.reach_rows[14] ^= 1u << 9; }, "a reach bit");
+  damaged([&] { e.stone_rows[11] ^= 1u << 12; }, [&] { e.stone_rows[11] ^= 1u << 12; },
+          "a stone bit");
   damaged([&] { c.occupant = 1; }, [&] { c.occupant = EMPTY; }, "a stray stone");
 }
 

@@ -1,8 +1,9 @@
 // Property tests over random games on boards of 5, 15, 20 and 32: after
 // every stone the kept state equals a recomputation from the stones, a
-// trial make_move + undo_stone restores every field, the evaluation equals
-// the five-cell-segment sum, and transposed move orders meet the same
-// position. Fixed seeds keep every run the same.
+// trial make_move + undo_stone restores every field (and preview_move
+// foresees its counts of Ratings 3 to 8, shape sums and hash words), the evaluation (kept
+// stone by stone) equals the five-cell-segment sum, and transposed move
+// orders meet the same position. Fixed seeds keep every run the same.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 
 #include "engine/engine.h"
 #include "engine/evaluation.h"
+#include "patterns/pattern_rules.h"
 
 namespace quorlith {
 namespace {
@@ -28,6 +30,7 @@ struct Snapshot {
   Point box_max_history[MAX_STONES];
   Point box_min, box_max;
   uint32_t hash_index, hash_check1, hash_check2;
+  int32_t shape_sum[2];
 
   void take(const Engine& e) {
     std::memcpy(cells, e.cells, sizeof cells);
@@ -44,6 +47,7 @@ struct Snapshot {
     hash_index = e.hash_index;
     hash_check1 = e.hash_check1;
     hash_check2 = e.hash_check2;
+    std::copy_n(e.shape_sum, 2, shape_sum);
   }
 
   // Empty when the engine still holds the snapshot, else the first change.
@@ -62,6 +66,7 @@ struct Snapshot {
     if (!(box_min == e.box_min) || !(box_max == e.box_max)) return "bounding box";
     if (hash_index != e.hash_index || hash_check1 != e.hash_check1 || hash_check2 != e.hash_check2)
       return "hash words";
+    if (shape_sum[0] != e.shape_sum[0] || shape_sum[1] != e.shape_sum[1]) return "shape sums";
     return {};
   }
 };
@@ -122,7 +127,8 @@ class RandomGames : public ::testing::Test {
   }
 
   // After a stone: the kept state against its recomputation, the
-  // evaluation against the segment sum, and a trial stone taken back.
+  // evaluation against the segment sum, and a trial stone, foreseen by
+  // preview_move, then taken back.
   void check_position(Engine& e) {
     ASSERT_EQ(e.verify(), "") << "after " << e.move_count << " stones";
     ASSERT_EQ(e.evaluate(), segment_evaluation(e)) << "after " << e.move_count << " stones";
@@ -130,8 +136,20 @@ class RandomGames : public ::testing::Test {
     if (!random_empty_cell(e, trial)) return;
     snapshot->take(e);
     const int32_t nodes = e.nodes;
+    Engine::Preview preview;
+    e.preview_move(trial.x, trial.y, preview);
+    ASSERT_EQ(snapshot->compare(e), "") << "preview_move changed the position";
     e.make_move(trial.x, trial.y);
     ASSERT_EQ(e.verify(), "") << "trial stone " << int(trial.x) << "," << int(trial.y);
+    // What the preview worked out is what the stone left.
+    for (int s = 0; s < 2; ++s)
+      for (int r = RATING_DOUBLE_THREE; r <= RATING_FIVE; ++r)
+        ASSERT_EQ(preview.rating_count[s][r], e.rating_count[s][r]) << "side " << s << " rating " << r;
+    EXPECT_EQ(preview.shape_sum[0], e.shape_sum[0]);
+    EXPECT_EQ(preview.shape_sum[1], e.shape_sum[1]);
+    EXPECT_EQ(preview.hash_index, e.hash_index);
+    EXPECT_EQ(preview.hash_check1, e.hash_check1);
+    EXPECT_EQ(preview.hash_check2, e.hash_check2);
     e.undo_stone();
     ASSERT_EQ(snapshot->compare(e), "")
         << "not restored after the trial stone " << int(trial.x) << "," << int(trial.y);

@@ -4,6 +4,9 @@
 // it was afterwards.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "search/scan.h"
 #include "search/search_helpers.h"
 
 namespace quorlith::search_test {
@@ -256,6 +259,47 @@ TEST(ThreatCheck, RandomGamesKeepThePositionAndTheImmediateResults) {
     }
     EXPECT_EQ(e->verify(), "");
   }
+}
+
+// find_single_rated_cell must name the cell the row-order scan finds first,
+// whenever it names one: over random games, for every side and every rating
+// from 4 to 8 that exactly one cell carries.
+TEST(ThreatCheck, SingleRatedCellNearTheLastStoneIsTheOneTheScanFinds) {
+  uint32_t seed = 777;
+  auto next = [&seed](int n) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int>((seed >> 16) % static_cast<uint32_t>(n));
+  };
+  int named = 0;
+  for (int game = 0; game < 20; ++game) {
+    auto e = std::make_unique<Engine>();
+    e->start_game(game % 2 == 0 ? 15 : 9);
+    const int centre = e->size / 2;
+    for (int stone = 0; stone < 45 && e->move_count < e->size * e->size; ++stone) {
+      int x, y;
+      do {
+        x = std::clamp(centre - 4 + next(9), 0, e->size - 1);
+        y = std::clamp(centre - 4 + next(9), 0, e->size - 1);
+      } while (!is_empty_square(*e, x, y));
+      e->place_stone(x, y);
+      for (int side = 0; side < 2; ++side)
+        for (int rating = RATING_FOUR; rating <= RATING_FIVE; ++rating) {
+          int fx = -1, fy = -1;
+          if (!find_single_rated_cell(*e, side, rating, fx, fy)) continue;
+          ++named;
+          int sx = -1, sy = -1;
+          scan_neighbour_cells(*e, [&](int cx, int cy, const Cell& c) {
+            if (c.rating[side] != rating) return false;
+            sx = cx;
+            sy = cy;
+            return true;
+          });
+          ASSERT_EQ(fx, sx) << "game " << game << " stone " << stone;
+          ASSERT_EQ(fy, sy) << "game " << game << " stone " << stone;
+        }
+    }
+  }
+  EXPECT_GT(named, 20) << "the games should make single four and five points";
 }
 
 }  // namespace
