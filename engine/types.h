@@ -87,6 +87,12 @@ constexpr uint32_t HASH_MASK = HASH_SIZE - 1;
 
 // Search limits.
 constexpr int MAX_PLY = 64;
+// pv has MAX_PLY rows, so no search goes deeper than this.
+constexpr int DEEPEST_SEARCH = MAX_PLY - 1;
+// What a search uses when its budget is 0 or less, or its depth limit
+// below 2.
+constexpr int32_t DEFAULT_TIME_PER_MOVE_MS = 8000;
+constexpr int32_t DEFAULT_MAX_DEPTH = 15;
 // Room for every cell of the largest board plus the table move, so no
 // candidate is ever dropped.
 constexpr int MAX_CANDIDATES = MAX_STONES + 1;

@@ -7,11 +7,7 @@ namespace quorlith {
 
 namespace {
 
-constexpr int32_t DEFAULT_TIME_MS = 8000;
-constexpr int32_t DEFAULT_MAX_DEPTH = 15;
 constexpr int FIRST_ITERATION_DEPTH = 7;
-// pv has MAX_PLY rows, so no search goes deeper than this.
-constexpr int DEEPEST_SEARCH = MAX_PLY - 1;
 // A deadline no fixed-depth search comes near.
 constexpr int64_t ONE_DAY_MS = 24LL * 60 * 60 * 1000;
 
@@ -33,7 +29,7 @@ static void clear_pv(Engine& e) {
 
 // Clears the search state and arms the deadline from time_per_move_ms.
 static void start_search(Engine& e) {
-  if (e.time_per_move_ms <= 0) e.time_per_move_ms = DEFAULT_TIME_MS;
+  if (e.time_per_move_ms <= 0) e.time_per_move_ms = DEFAULT_TIME_PER_MOVE_MS;
   e.deadline_ms = clock_ms() + e.time_per_move_ms;
   clear_search_state(e);
   e.clock_armed = true;

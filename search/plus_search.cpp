@@ -13,15 +13,10 @@ namespace quorlith {
 
 namespace {
 
-// The defaults find_best_move applies to a budget of 0 or less and to a
-// depth limit below 2.
-constexpr int32_t DEFAULT_TIME_MS = 8000;
-constexpr int32_t DEFAULT_MAX_DEPTH = 15;
 // The alpha-beta iterations start here: a few candidates fewer than the
 // exact search has, and a budget shared with the solvers, make a shallow
 // finished iteration worth more than a deep unfinished one.
 constexpr int FIRST_ITERATION_DEPTH = 5;
-constexpr int DEEPEST_SEARCH = MAX_PLY - 1;
 // Solver stones per millisecond assumed when a budget becomes node limits
 // (quorlith-bench --plus measures about 2 million per second on a busy
 // machine). The clock ends each phase too, whichever comes first.
@@ -143,7 +138,7 @@ PlusPlan plus_plan_for(int32_t budget_ms) {
 }
 
 bool find_plus_move(Engine& e, ThreatSolver& solver, int* x_out, int* y_out, PlusReport* report) {
-  if (e.time_per_move_ms <= 0) e.time_per_move_ms = DEFAULT_TIME_MS;
+  if (e.time_per_move_ms <= 0) e.time_per_move_ms = DEFAULT_TIME_PER_MOVE_MS;
   return find_plus_move(e, solver, plus_plan_for(e.time_per_move_ms), x_out, y_out, report);
 }
 
@@ -152,7 +147,7 @@ bool find_plus_move(Engine& e, ThreatSolver& solver, const PlusPlan& plan, int* 
   PlusReport local;
   PlusReport& rep = report != nullptr ? *report : local;
   rep = PlusReport{};
-  if (e.time_per_move_ms <= 0) e.time_per_move_ms = DEFAULT_TIME_MS;
+  if (e.time_per_move_ms <= 0) e.time_per_move_ms = DEFAULT_TIME_PER_MOVE_MS;
   if (e.max_depth < 2) e.max_depth = DEFAULT_MAX_DEPTH;
   const int64_t start = clock_ms();
   const int32_t budget = e.time_per_move_ms;
