@@ -86,6 +86,10 @@ class Engine final {
   void generate_candidates(ScoredMove* list, int& count);
   // Fail-hard negamax over the inclusive window [alpha, beta].
   ScoredMove alpha_beta(int depth, bool root, int32_t alpha, int32_t beta);
+  // Step 14.2-14.4 of alpha_beta for the move (x, y), placed on the board:
+  // the child's value from the table at exactly depth - 1, or from its
+  // search in the window (ca, cb) and then stored; the stone is taken back.
+  int32_t searched_move_value(int x, int y, int depth, int16_t ca, int16_t cb);
   // Records (x, y) as the best move at the current ply.
   void update_pv(int x, int y);
   // Raises stop once the deadline has passed.

@@ -163,28 +163,7 @@ ScoredMove Engine::alpha_beta(int depth, bool root, int32_t alpha, int32_t beta)
       //           check plays out on the board: such a move is made.
       m = leaf_move_value(x, y, ca, cb);
     } else {
-      make_move(x, y);
-      // 14.2 The table holds the child's value at exactly this depth.
-      const HashEntry& probe = transposition_table[hash_index];
-      if (probe.check1 == hash_check1 && probe.check2 == hash_check2 && probe.depth == depth - 1) {
-        m = probe.score;
-      } else {
-        // 14.3 Search the child.
-        ++ply;
-        const ScoredMove r = alpha_beta(depth - 1, false, ca, cb);
-        --ply;
-        m = pass_up(r.score);
-        if (-cb <= m && m <= -ca) {
-          HashEntry& slot = transposition_table[hash_index];
-          slot.check1 = hash_check1;
-          slot.check2 = hash_check2;
-          slot.score = static_cast<int16_t>(m);
-          slot.depth = static_cast<int16_t>(depth - 1);
-          slot.reply = Point{static_cast<uint8_t>(r.x), static_cast<uint8_t>(r.y)};
-        }
-      }
-      // 14.4 Back to this position.
-      undo_stone();
+      m = searched_move_value(x, y, depth, ca, cb);
     }
 
     // 14.5 A stop discards the result.
@@ -200,6 +179,33 @@ ScoredMove Engine::alpha_beta(int depth, bool root, int32_t alpha, int32_t beta)
 
   // 15.
   return best;
+}
+
+int32_t Engine::searched_move_value(int x, int y, int depth, int16_t ca, int16_t cb) {
+  make_move(x, y);
+  // 14.2 The table holds the child's value at exactly this depth.
+  int32_t m;
+  const HashEntry& probe = transposition_table[hash_index];
+  if (probe.check1 == hash_check1 && probe.check2 == hash_check2 && probe.depth == depth - 1) {
+    m = probe.score;
+  } else {
+    // 14.3 Search the child.
+    ++ply;
+    const ScoredMove r = alpha_beta(depth - 1, false, ca, cb);
+    --ply;
+    m = pass_up(r.score);
+    if (-cb <= m && m <= -ca) {
+      HashEntry& slot = transposition_table[hash_index];
+      slot.check1 = hash_check1;
+      slot.check2 = hash_check2;
+      slot.score = static_cast<int16_t>(m);
+      slot.depth = static_cast<int16_t>(depth - 1);
+      slot.reply = Point{static_cast<uint8_t>(r.x), static_cast<uint8_t>(r.y)};
+    }
+  }
+  // 14.4 Back to this position.
+  undo_stone();
+  return m;
 }
 
 // Step 14 of a node at depth 1 for the move (x, y): what make_move, the

@@ -81,30 +81,11 @@ ScoredMove root_iteration(Engine& e, RootMove* root, int count, int depth) {
     RootMove& rm = root[order[i].x];
     const int x = rm.move.x;
     const int y = rm.move.y;
-    e.make_move(x, y);
-    int32_t m;
-    const HashEntry& probe = e.transposition_table[e.hash_index];
-    if (probe.check1 == e.hash_check1 && probe.check2 == e.hash_check2 && probe.depth == depth - 1) {
-      m = probe.score;
-    } else {
-      int16_t cb = static_cast<int16_t>(-1 - best.score);
-      if (cb >= MATE_BAND) cb = static_cast<int16_t>(cb + 1);
-      int16_t ca = static_cast<int16_t>(-beta);
-      if (ca <= -MATE_BAND) ca = static_cast<int16_t>(ca - 1);
-      ++e.ply;
-      const ScoredMove r = e.alpha_beta(depth - 1, false, ca, cb);
-      --e.ply;
-      m = pass_up(r.score);
-      if (-cb <= m && m <= -ca) {
-        HashEntry& slot = e.transposition_table[e.hash_index];
-        slot.check1 = e.hash_check1;
-        slot.check2 = e.hash_check2;
-        slot.score = static_cast<int16_t>(m);
-        slot.depth = static_cast<int16_t>(depth - 1);
-        slot.reply = Point{static_cast<uint8_t>(r.x), static_cast<uint8_t>(r.y)};
-      }
-    }
-    e.undo_stone();
+    int16_t cb = static_cast<int16_t>(-1 - best.score);
+    if (cb >= MATE_BAND) cb = static_cast<int16_t>(cb + 1);
+    int16_t ca = static_cast<int16_t>(-beta);
+    if (ca <= -MATE_BAND) ca = static_cast<int16_t>(ca - 1);
+    const int32_t m = e.searched_move_value(x, y, depth, ca, cb);
     if (e.stop) return ScoredMove{0, 0, 0};
     // Fail-hard: a move that does not beat the best so far is only known
     // to be no better, which is all the order of step 6 needs.
