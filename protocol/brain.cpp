@@ -1,7 +1,6 @@
 #include "protocol/brain.h"
 
 #include "search/plus_search.h"
-#include "search/threat_space.h"
 
 namespace quorlith {
 
@@ -22,15 +21,13 @@ class PlusBrain final : public Brain {
   std::string_view about() const override {
     return "name=\"Quorlith Plus\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\"";
   }
-  // The solver's table knows positions, not board sizes: a new game
-  // forgets it.
-  void new_game() override { solver_.clear(); }
+  void new_game() override { memory_.clear(); }
   bool find_move(Engine& engine, int* x_out, int* y_out) override {
-    return find_plus_move(engine, solver_, x_out, y_out);
+    return find_plus_move(engine, memory_, x_out, y_out);
   }
 
  private:
-  ThreatSolver solver_;
+  PlusMemory memory_;
 };
 
 }  // namespace

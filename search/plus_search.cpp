@@ -13,10 +13,6 @@ namespace quorlith {
 
 namespace {
 
-// The alpha-beta iterations start here: a few candidates fewer than the
-// exact search has, and a budget shared with the solvers, make a shallow
-// finished iteration worth more than a deep unfinished one.
-constexpr int FIRST_ITERATION_DEPTH = 5;
 // Solver stones per millisecond assumed when a budget becomes node limits
 // (quorlith-bench --plus measures about 2 million per second on a busy
 // machine). The clock ends each phase too, whichever comes first.
@@ -44,61 +40,6 @@ bool write_answer(int x, int y, int* x_out, int* y_out) {
   return true;
 }
 
-// A root move of the alpha-beta: its order key, and the value of the
-// deepest iteration in which its search finished (depth 0: none did).
-struct RootMove {
-  ScoredMove move;
-  int32_t value = 0;
-  int depth = 0;
-  bool checked = false;  // no need to check the opponent's wins after it
-};
-
-// One alpha-beta iteration at the root over the given moves: each child is
-// searched by the exact alpha_beta with the window, table and principal
-// variation bookkeeping its own root would use, so the children see exactly
-// what they would see below an exact root.
-ScoredMove root_iteration(Engine& e, RootMove* root, int count, int depth) {
-  constexpr int32_t alpha = -ROOT_BOUND;
-  constexpr int32_t beta = ROOT_BOUND;
-  ScoredMove best{0, 0, alpha - 1};
-  e.pv_length[0] = 0;
-
-  // 1. Order: the previous iteration's move first, then by key. The sorted
-  //    entries carry the root move's index in x.
-  ScoredMove order[MAX_CANDIDATES];
-  bool pv_found = false;
-  for (int i = 0; i < count; ++i) {
-    const ScoredMove& m = root[i].move;
-    const bool is_pv = e.follow_pv && m.x == e.pv[0][0].x && m.y == e.pv[0][0].y;
-    pv_found = pv_found || is_pv;
-    order[i] = ScoredMove{static_cast<int16_t>(i), 0, is_pv ? PV_MOVE_SCORE : m.score};
-  }
-  e.follow_pv = pv_found;
-  sort_by_score(order, count);
-
-  // 2. Each move, as the exact root tries it.
-  for (int i = 0; i < count; ++i) {
-    RootMove& rm = root[order[i].x];
-    const int x = rm.move.x;
-    const int y = rm.move.y;
-    int16_t cb = static_cast<int16_t>(-1 - best.score);
-    if (cb >= MATE_BAND) cb = static_cast<int16_t>(cb + 1);
-    int16_t ca = static_cast<int16_t>(-beta);
-    if (ca <= -MATE_BAND) ca = static_cast<int16_t>(ca - 1);
-    const int32_t m = e.searched_move_value(x, y, depth, ca, cb);
-    if (e.stop) return ScoredMove{0, 0, 0};
-    // Fail-hard: a move that does not beat the best so far is only known
-    // to be no better, which is all the order of step 6 needs.
-    rm.value = m;
-    rm.depth = depth;
-    if (m > best.score) {
-      best = ScoredMove{static_cast<int16_t>(x), static_cast<int16_t>(y), m};
-      e.update_pv(x, y);
-    }
-  }
-  return best;
-}
-
 }  // namespace
 
 PlusPlan plus_plan_for(int32_t budget_ms) {
@@ -118,13 +59,14 @@ PlusPlan plus_plan_for(int32_t budget_ms) {
   return plan;
 }
 
-bool find_plus_move(Engine& e, ThreatSolver& solver, int* x_out, int* y_out, PlusReport* report) {
+bool find_plus_move(Engine& e, PlusMemory& memory, int* x_out, int* y_out, PlusReport* report) {
   if (e.time_per_move_ms <= 0) e.time_per_move_ms = DEFAULT_TIME_PER_MOVE_MS;
-  return find_plus_move(e, solver, plus_plan_for(e.time_per_move_ms), x_out, y_out, report);
+  return find_plus_move(e, memory, plus_plan_for(e.time_per_move_ms), x_out, y_out, report);
 }
 
-bool find_plus_move(Engine& e, ThreatSolver& solver, const PlusPlan& plan, int* x_out, int* y_out,
+bool find_plus_move(Engine& e, PlusMemory& memory, const PlusPlan& plan, int* x_out, int* y_out,
                     PlusReport* report) {
+  ThreatSolver& solver = memory.solver;
   PlusReport local;
   PlusReport& rep = report != nullptr ? *report : local;
   rep = PlusReport{};
@@ -248,7 +190,8 @@ bool find_plus_move(Engine& e, ThreatSolver& solver, const PlusPlan& plan, int* 
     }
   }
   const int best_tier = *std::min_element(tier, tier + count);
-  RootMove root[MAX_CANDIDATES];
+  PlusTree::RootMove root[MAX_CANDIDATES];
+  bool root_checked[MAX_CANDIDATES] = {};
   int kept = 0;
   bool unchecked = false;
   for (int i = 0; i < count; ++i) {
@@ -256,59 +199,49 @@ bool find_plus_move(Engine& e, ThreatSolver& solver, const PlusPlan& plan, int* 
     if (tier[i] == LOSES_VCT) ++rep.lose_to_vct;
     if (tier[i] != best_tier) continue;
     root[kept].move = list[i];
-    root[kept].checked = (checked[i] && !open[i]) || !threatened;
-    unchecked = unchecked || !root[kept].checked;
+    root_checked[kept] = (checked[i] && !open[i]) || !threatened;
+    unchecked = unchecked || !root_checked[kept];
     ++kept;
   }
   rep.kept = kept;
 
-  // 5. The exact alpha-beta over what is left, to the end of the budget,
-  //    or earlier when step 6 may have to check moves. A single candidate
+  // 5. The plus tree over what is left, to the end of the budget, or
+  //    earlier when step 6 may have to check moves. A single candidate
   //    left needs no search.
   rep.decision = PlusReport::Decision::SEARCHED;
   if (kept == 1) return write_answer(root[0].move.x, root[0].move.y, x_out, y_out);
   e.clear_search_without_deadline();
-  e.deadline_ms = unchecked ? std::min(search_end, phase_end(plan.search_end_permille)) : search_end;
-  e.clock_armed = plan.timed;
-  const int last = std::min<int>(e.max_depth, DEEPEST_SEARCH);
-  const int first = std::min(FIRST_ITERATION_DEPTH, last);
-  for (int depth = first; depth <= last; ++depth) {
-    e.follow_pv = true;
-    if (e.stop) break;
-    const ScoredMove best = root_iteration(e, root, kept, depth);
-    if (!e.stop) {
-      rep.depth_reached = depth;
-      rep.value = best.score;
-    }
-  }
-  e.clock_armed = false;
-  rep.search_nodes = e.nodes;
+  const int64_t tree_end = unchecked ? std::min(search_end, phase_end(plan.search_end_permille)) : search_end;
+  const PlusTree::Result found =
+      memory.tree.search(e, root, kept, std::min<int>(e.max_depth, DEEPEST_SEARCH), tree_end);
+  rep.depth_reached = found.depth_reached;
+  rep.value = found.value;
+  rep.search_nodes = found.nodes;
 
-  // 6. The move to play: the principal move, then the others by the
-  //    deepest value each got (the entries carry the root move's index in
-  //    x). The first that step 4 found safe, or that the alpha-beta proved
-  //    to win, is played; any other is checked now with what is left of the
-  //    budget, and played unless the opponent wins after it (a check that
-  //    runs out of time cannot tell, and the move is played). Failing all
-  //    that, the principal move.
+  // 6. The move to play: the tree's best, then the others by the deepest
+  //    value each got (the entries carry the root move's index in x). The
+  //    first that step 4 found safe, or that the tree proved to win, is
+  //    played; any other is checked now with what is left of the budget,
+  //    and played unless the opponent wins after it (a check that runs out
+  //    of time cannot tell, and the move is played). Failing all that, the
+  //    tree's best.
   ScoredMove order[MAX_CANDIDATES];
-  order[0] = ScoredMove{0, 0, 0};  // kept is at least 2 here
   for (int i = 0; i < kept; ++i) {
-    const bool principal = root[i].move.x == e.pv[0][0].x && root[i].move.y == e.pv[0][0].y;
-    const int32_t key = principal ? INT32_MAX : root[i].depth * (2 * ROOT_BOUND + 1) + root[i].value + ROOT_BOUND;
+    const int32_t key =
+        i == found.best ? INT32_MAX : root[i].depth * (2 * ROOT_BOUND + 1) + root[i].value + ROOT_BOUND;
     order[i] = ScoredMove{static_cast<int16_t>(i), 0, key};
   }
   sort_by_score(order, kept);
   for (int i = 0; i < kept && i < MAX_VERIFIED_MOVES; ++i) {
-    const RootMove& rm = root[order[i].x];
-    if (rm.checked || rm.value >= MATE_BAND) return write_answer(rm.move.x, rm.move.y, x_out, y_out);
+    const PlusTree::RootMove& rm = root[order[i].x];
+    if (root_checked[order[i].x] || rm.value >= MATE_BAND) return write_answer(rm.move.x, rm.move.y, x_out, y_out);
     if (plan.timed && clock_ms() >= search_end) break;
     ++rep.verified;
     if (opponent_wins_after(rm.move, SolveLimits{plan.verify_nodes, search_end}) == SAFE)
       return write_answer(rm.move.x, rm.move.y, x_out, y_out);
     ++rep.lose_to_vct;
   }
-  const RootMove& best = root[order[0].x];
+  const PlusTree::RootMove& best = root[found.best];
   return write_answer(best.move.x, best.move.y, x_out, y_out);
 }
 

@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "engine/engine.h"
+#include "search/plus_tree.h"
 #include "search/threat_space.h"
 
 namespace quorlith {
@@ -67,14 +68,26 @@ struct PlusReport {
   int32_t value = 0;      // its root value
 };
 
+// What the plus brain keeps from move to move: the solvers' table and its
+// own tree's. A new game forgets both (they know positions, not board
+// sizes).
+struct PlusMemory {
+  ThreatSolver solver;
+  PlusTree tree;
+  void clear() {
+    solver.clear();
+    tree.clear();
+  }
+};
+
 // The plus brain's move under engine.time_per_move_ms and max_depth (read
 // and replaced like find_best_move does). Writes protocol coordinates of an
 // empty cell; false only when the board has no empty cell. The position is
 // left as it was found.
-bool find_plus_move(Engine& e, ThreatSolver& solver, int* x_out, int* y_out,
+bool find_plus_move(Engine& e, PlusMemory& memory, int* x_out, int* y_out,
                     PlusReport* report = nullptr);
 // The same under an explicit plan.
-bool find_plus_move(Engine& e, ThreatSolver& solver, const PlusPlan& plan, int* x_out, int* y_out,
+bool find_plus_move(Engine& e, PlusMemory& memory, const PlusPlan& plan, int* x_out, int* y_out,
                     PlusReport* report = nullptr);
 
 }  // namespace quorlith

@@ -183,20 +183,20 @@ int run_plus(int depth, int64_t budget_ms) {
   else
     std::printf("Plus: node limits of a 1000 ms budget, alpha-beta to depth %d\n", depth);
   int64_t total = 0, solver_nodes = 0, solver_ms = 0, worst_overrun = INT64_MIN;
-  quorlith::ThreatSolver solver;
+  quorlith::PlusMemory memory;
   int index = 0;
   for (const BenchPosition& pos : SUITE) {
     ++index;
     auto e = std::make_unique<Engine>();
     e->start_game(pos.size);
-    solver.clear();
+    memory.clear();
     if (!place_moves(*e, pos.moves)) return 2;
     e->max_depth = timed ? quorlith::MAX_PLY - 1 : depth;
     e->time_per_move_ms = timed ? static_cast<int32_t>(budget_ms) : std::numeric_limits<int32_t>::max();
     quorlith::PlusReport report;
     int x = -1, y = -1;
     const int64_t start = quorlith::clock_ms();
-    quorlith::find_plus_move(*e, solver, plan, &x, &y, &report);
+    quorlith::find_plus_move(*e, memory, plan, &x, &y, &report);
     const int64_t ms = quorlith::clock_ms() - start;
     const int64_t nodes = report.solver_nodes + report.search_nodes;
     total += nodes;
@@ -224,19 +224,19 @@ int run_plus(int depth, int64_t budget_ms) {
     auto e = std::make_unique<Engine>();
     e->start_game(pos.size);
     if (!place_moves(*e, pos.moves)) return 2;
-    solver.clear();
+    memory.solver.clear();
     quorlith::Point win{};
     const quorlith::SolveLimits limits{SOLVER_NODE_LIMIT, quorlith::clock_ms() + 3'600'000};
     const int64_t start = quorlith::clock_ms();
-    const bool vcf = solver.solve_vcf(*e, limits, &win);
-    const int64_t vcf_nodes = solver.nodes();
-    const bool vct = solver.solve_vct(*e, limits, &win);
+    const bool vcf = memory.solver.solve_vcf(*e, limits, &win);
+    const int64_t vcf_nodes = memory.solver.nodes();
+    const bool vct = memory.solver.solve_vct(*e, limits, &win);
     const int64_t ms = quorlith::clock_ms() - start;
-    const int64_t nodes = vcf_nodes + solver.nodes();
+    const int64_t nodes = vcf_nodes + memory.solver.nodes();
     suite_nodes += nodes;
     suite_ms += ms;
     std::printf("   %-12s vcf %-3s vct %-3s (depth %d)  nodes %9" PRId64 "  ms %5" PRId64 "  nps %9" PRId64 "\n",
-                pos.name, vcf ? "yes" : "no", vct ? "yes" : "no", vct ? solver.last_vct_depth() : 0, nodes, ms,
+                pos.name, vcf ? "yes" : "no", vct ? "yes" : "no", vct ? memory.solver.last_vct_depth() : 0, nodes, ms,
                 per_second(nodes, ms));
   }
   std::printf("Solver: nodes %" PRId64 "  ms %" PRId64 "  nps %" PRId64 "\n", suite_nodes, suite_ms,

@@ -24,13 +24,13 @@ struct PlusMove {
   PlusReport report;
 };
 
-PlusMove plus_move(EngineMirror& mirror, ThreatSolver& solver, const RulesBoard& b) {
+PlusMove plus_move(EngineMirror& mirror, PlusMemory& memory, const RulesBoard& b) {
   Engine& e = mirror.follow(b);
   e.max_depth = SEARCH_DEPTH;
   e.time_per_move_ms = BUDGET_MS;
   PlusMove m{};
   int x = -1, y = -1;
-  EXPECT_TRUE(find_plus_move(e, solver, untimed_plan(BUDGET_MS), &x, &y, &m.report));
+  EXPECT_TRUE(find_plus_move(e, memory, untimed_plan(BUDGET_MS), &x, &y, &m.report));
   m.square = Sq{x, y};
   return m;
 }
@@ -39,11 +39,11 @@ TEST(PlusBrain, PlaysEveryPuzzleThroughToItsWin) {
   for (const ThreatPuzzle& puzzle : THREAT_PUZZLES) {
     SCOPED_TRACE(puzzle.moves);
     RulesBoard b = board_from_moves(15, puzzle.moves);
-    ThreatSolver solver;
+    PlusMemory memory;
     EngineMirror mirror(15);
     // The first move comes from a proof, of the kind the puzzle asks for at
     // most.
-    const PlusMove first = plus_move(mirror, solver, b);
+    const PlusMove first = plus_move(mirror, memory, b);
     const bool by_fours = first.report.decision == PlusReport::Decision::OWN_VCF;
     const bool by_threats = first.report.decision == PlusReport::Decision::OWN_VCT;
     if (std::string(puzzle.kind) == "fours")
@@ -52,14 +52,14 @@ TEST(PlusBrain, PlaysEveryPuzzleThroughToItsWin) {
       EXPECT_TRUE(by_fours || by_threats);
     // Then the brain plays on, move after move, against every defence.
     const auto report = test_support::check_win(b, 2 * puzzle.length + 20,
-                                                plus_oracle(solver, mirror, untimed_plan(BUDGET_MS), SEARCH_DEPTH));
+                                                plus_oracle(memory, mirror, untimed_plan(BUDGET_MS), SEARCH_DEPTH));
     EXPECT_TRUE(report.won) << report.failure;
   }
 }
 
 TEST(PlusBrain, NeverMissesAWinByFours) {
   std::mt19937 random(21);
-  ThreatSolver solver;
+  PlusMemory memory;
   EngineMirror mirror(15);
   int wins = 0;
   for (int round = 0; round < 300; ++round) {
@@ -67,8 +67,8 @@ TEST(PlusBrain, NeverMissesAWinByFours) {
     const int me = b.to_move();
     if (!test_support::brute_force_vcf(b, 3)) continue;
     ++wins;
-    solver.clear();
-    const PlusMove m = plus_move(mirror, solver, b);
+    memory.clear();
+    const PlusMove m = plus_move(mirror, memory, b);
     // A proof, or the one candidate left by a five or an open four.
     ASSERT_TRUE(m.report.decision == PlusReport::Decision::OWN_VCF ||
                 m.report.decision == PlusReport::Decision::SINGLE_REPLY)
@@ -83,7 +83,7 @@ TEST(PlusBrain, NeverMissesAWinByFours) {
 
 TEST(PlusBrain, NeverWalksIntoAWinByFours) {
   std::mt19937 random(31);
-  ThreatSolver solver;
+  PlusMemory memory;
   EngineMirror mirror(15);
   int threatened = 0;
   for (int round = 0; round < 300; ++round) {
@@ -93,8 +93,8 @@ TEST(PlusBrain, NeverWalksIntoAWinByFours) {
     // The opponent wins by fours were it to move, and we do not.
     if (test_support::brute_force_vcf(b, 3, me) || !test_support::brute_force_vcf(b, 3, opp)) continue;
     ++threatened;
-    solver.clear();
-    const PlusMove m = plus_move(mirror, solver, b);
+    memory.clear();
+    const PlusMove m = plus_move(mirror, memory, b);
     b.play(m.square);
     const bool walked_in = test_support::brute_force_vcf(b, 3);
     b.undo();
@@ -115,13 +115,13 @@ TEST(PlusBrain, NeverWalksIntoAWinByFours) {
 
 TEST(PlusBrain, LeavesThePositionAndAnswersAnEmptyCell) {
   std::mt19937 random(41);
-  ThreatSolver solver;
+  PlusMemory memory;
   for (int round = 0; round < 30; ++round) {
     const RulesBoard b = random_threat_position(random, 15, 6 + round);
     EngineMirror mirror(15);
     Engine& e = mirror.follow(b);
     const GameState before(e);
-    const PlusMove m = plus_move(mirror, solver, b);
+    const PlusMove m = plus_move(mirror, memory, b);
     ASSERT_TRUE(GameState(e) == before) << "round " << round;
     ASSERT_EQ(e.verify(), "");
     ASSERT_TRUE(b.empty(m.square.x, m.square.y)) << "round " << round;
@@ -142,13 +142,13 @@ TEST(PlusBrain, PlaysTheFiveAndBlocksTheirs) {
                       "xooooA....",
                       "....x....."},
                  2, 2);
-  ThreatSolver solver;
+  PlusMemory memory;
   for (Position* p : {&five, &block}) {
     Engine& e = p->engine();
     e.max_depth = SEARCH_DEPTH;
     int x = -1, y = -1;
     PlusReport report;
-    ASSERT_TRUE(find_plus_move(e, solver, untimed_plan(BUDGET_MS), &x, &y, &report));
+    ASSERT_TRUE(find_plus_move(e, memory, untimed_plan(BUDGET_MS), &x, &y, &report));
     EXPECT_EQ(At(x + BORDER, y + BORDER), p->mark('A'));
     EXPECT_EQ(report.decision, PlusReport::Decision::SINGLE_REPLY);
   }

@@ -104,14 +104,14 @@ inline test_support::Oracle solver_oracle(ThreatSolver& solver, EngineMirror& mi
 
 // The plus brain under a plan as the attacker: its move, whatever it is
 // (the referee decides whether it keeps the win).
-inline test_support::Oracle plus_oracle(ThreatSolver& solver, EngineMirror& mirror, const PlusPlan& plan,
+inline test_support::Oracle plus_oracle(PlusMemory& memory, EngineMirror& mirror, const PlusPlan& plan,
                                         int max_depth) {
-  return [&solver, &mirror, plan, max_depth](const RulesBoard& b) -> std::optional<Sq> {
+  return [&memory, &mirror, plan, max_depth](const RulesBoard& b) -> std::optional<Sq> {
     Engine& e = mirror.follow(b);
     e.max_depth = max_depth;
     e.time_per_move_ms = 3'600'000;
     int x = -1, y = -1;
-    if (!find_plus_move(e, solver, plan, &x, &y)) return std::nullopt;
+    if (!find_plus_move(e, memory, plan, &x, &y)) return std::nullopt;
     return Sq{x, y};
   };
 }

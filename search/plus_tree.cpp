@@ -1,0 +1,246 @@
+#include "search/plus_tree.h"
+
+#include <algorithm>
+#include <climits>
+#include <new>
+
+#include "engine/evaluation.h"
+#include "engine/platform.h"
+#include "patterns/pattern_rules.h"
+#include "search/scan.h"
+
+namespace quorlith {
+
+namespace {
+
+constexpr int32_t INFINITE = ROOT_BOUND;
+constexpr uint8_t EXACT = 0;
+constexpr uint8_t LOWER = 1;  // the value is at least the stored one
+constexpr uint8_t UPPER = 2;  // the value is at most the stored one
+// Nodes between two readings of the clock.
+constexpr int64_t CLOCK_MASK = 1023;
+// Order keys: the table move first, then the move score (0 to 121) ahead of
+// everything else; killers and history only sort moves of equal score, a
+// killer as if it scored a few points more.
+constexpr int32_t TABLE_MOVE_KEY = INT32_MAX;
+constexpr int32_t SCORE_UNIT = 1024;
+constexpr int32_t KILLER_BONUS = 4 * SCORE_UNIT;
+constexpr uint32_t HISTORY_CAP = SCORE_UNIT - 1;
+constexpr int32_t TAKEN = INT32_MIN;
+// Late moves: from this index on, at this depth or more, a move that no
+// threat calls for is searched shallower first.
+constexpr int LATE_MOVE_INDEX = 3;
+constexpr int REDUCTION_MIN_DEPTH = 3;
+constexpr int DEEPER_REDUCTION_INDEX = 8;
+constexpr int DEEPER_REDUCTION_MIN_DEPTH = 5;
+
+// Forced results count plies from the root, so that a shorter win is worth
+// more wherever it is found; the table keeps them counted from the node.
+int32_t forced_at_ply(int32_t plies, int ply) {
+  const int32_t v = forced_result_score(plies);
+  return v > 0 ? v - ply : v + ply;
+}
+int32_t to_table(int32_t v, int ply) {
+  if (v >= MATE_BAND) return v + ply;
+  if (v <= -MATE_BAND) return v - ply;
+  return v;
+}
+int32_t from_table(int32_t v, int ply) {
+  if (v >= MATE_BAND) return v - ply;
+  if (v <= -MATE_BAND) return v + ply;
+  return v;
+}
+
+ScoredMove take_best(ScoredMove* list, int count) {
+  int best = 0;
+  for (int j = 1; j < count; ++j)
+    if (list[j].score > list[best].score) best = j;
+  const ScoredMove move = list[best];
+  list[best].score = TAKEN;
+  return move;
+}
+
+bool same(Point p, int x, int y) { return p.x == x && p.y == y; }
+
+}  // namespace
+
+PlusTree::PlusTree() : table_(new (std::nothrow) Entry[HASH_SIZE]) { clear(); }
+
+void PlusTree::clear() {
+  if (table_) std::fill(table_.get(), table_.get() + HASH_SIZE, Entry{});
+  for (auto& row : history_) std::fill(std::begin(row), std::end(row), 0u);
+}
+
+void PlusTree::poll() {
+  if ((++nodes_ & CLOCK_MASK) == 0 && clock_ms() >= deadline_ms_) stop_ = true;
+}
+
+void PlusTree::store(const Engine& e, int depth, int32_t value, int32_t alpha, int32_t beta,
+                     Point move) {
+  if (!table_) return;
+  Entry& slot = table_[e.hash_index];
+  slot.check1 = e.hash_check1;
+  slot.check2 = e.hash_check2;
+  slot.score = static_cast<int16_t>(value);
+  slot.depth = static_cast<int8_t>(depth);
+  slot.bound = value <= alpha ? UPPER : value >= beta ? LOWER : EXACT;
+  slot.move = move;
+}
+
+int32_t PlusTree::node(Engine& e, int depth, int32_t alpha, int32_t beta, int ply) {
+  poll();
+  if (stop_) return 0;
+
+  // Forced results end the node, as they do in the exact search.
+  const int32_t forced = e.threat_check();
+  if (forced != 0) return forced_at_ply(forced, ply);
+  if (depth <= 0 || ply >= MAX_PLY - 1) return e.evaluate();
+
+  // The table: a bound deep enough may end the node; its move goes first.
+  Point table_move{};
+  if (table_) {
+    const Entry& entry = table_[e.hash_index];
+    if (entry.check1 == e.hash_check1 && entry.check2 == e.hash_check2) {
+      table_move = entry.move;
+      if (entry.depth >= depth) {
+        const int32_t v = from_table(entry.score, ply);
+        if (entry.bound == EXACT || (entry.bound == LOWER && v >= beta) ||
+            (entry.bound == UPPER && v <= alpha))
+          return v;
+      }
+    }
+  }
+
+  ScoredMove list[MAX_CANDIDATES];
+  int count = 0;
+  e.generate_candidates(list, count);
+  if (count == 0) {
+    scan_neighbour_cells(e, [&](int x, int y, const Cell&) {
+      list[count++] = ScoredMove{static_cast<int16_t>(x), static_cast<int16_t>(y), 0};
+      return false;
+    });
+    if (count == 0) return 0;  // a full board: a draw
+  }
+  const int me = e.side_to_move;
+  const int opp = e.opponent;
+  for (int i = 0; i < count; ++i) {
+    ScoredMove& m = list[i];
+    const Cell& c = e.cells[m.x][m.y];
+    if (same(table_move, m.x, m.y)) {
+      m.score = TABLE_MOVE_KEY;
+      continue;
+    }
+    // The exact table's move comes with its own key: score it afresh.
+    const int32_t score = m.score == HASH_MOVE_SCORE ? score_move(c) : m.score;
+    int32_t key = score * SCORE_UNIT + static_cast<int32_t>(std::min(history_[m.x][m.y], HISTORY_CAP));
+    if (same(killers_[ply][0], m.x, m.y) || same(killers_[ply][1], m.x, m.y)) key += KILLER_BONUS;
+    m.score = key;
+  }
+
+  const int32_t alpha_in = alpha;
+  int32_t best = -INFINITE;
+  Point best_move{};
+  for (int i = 0; i < count; ++i) {
+    const ScoredMove m = take_best(list, count);
+    const Cell& c = e.cells[m.x][m.y];
+    const bool quiet = c.rating[me] == RATING_NONE && c.rating[opp] == RATING_NONE;
+    e.make_move(m.x, m.y);
+    int32_t v;
+    if (i == 0) {
+      v = -node(e, depth - 1, -beta, -alpha, ply + 1);
+    } else {
+      int reduction = 0;
+      if (quiet && depth >= REDUCTION_MIN_DEPTH && i >= LATE_MOVE_INDEX) {
+        reduction = 1;
+        if (depth >= DEEPER_REDUCTION_MIN_DEPTH && i >= DEEPER_REDUCTION_INDEX) reduction = 2;
+      }
+      v = -node(e, depth - 1 - reduction, -alpha - 1, -alpha, ply + 1);
+      if (v > alpha && reduction > 0) v = -node(e, depth - 1, -alpha - 1, -alpha, ply + 1);
+      if (v > alpha && v < beta) v = -node(e, depth - 1, -beta, -alpha, ply + 1);
+    }
+    e.undo_stone();
+    if (stop_) return 0;
+    if (v > best) {
+      best = v;
+      best_move = Point{static_cast<uint8_t>(m.x), static_cast<uint8_t>(m.y)};
+      if (v > alpha) {
+        alpha = v;
+        if (v >= beta) {
+          if (quiet && !same(killers_[ply][0], m.x, m.y)) {
+            killers_[ply][1] = killers_[ply][0];
+            killers_[ply][0] = best_move;
+          }
+          history_[m.x][m.y] += static_cast<uint32_t>(depth * depth);
+          break;
+        }
+      }
+    }
+  }
+  store(e, depth, to_table(best, ply), to_table(alpha_in, ply), to_table(beta, ply), best_move);
+  return best;
+}
+
+int32_t PlusTree::root_iteration(Engine& e, RootMove* root, int count, int depth, int* best_index) {
+  // The previous iteration's best first, then by the value each got, then
+  // by key; the entries carry the root move's index in x.
+  ScoredMove order[MAX_CANDIDATES];
+  for (int i = 0; i < count; ++i)
+    order[i] = ScoredMove{static_cast<int16_t>(i), 0, i == *best_index ? INT32_MAX : root[i].move.score};
+  std::stable_sort(order, order + count,
+                   [](const ScoredMove& a, const ScoredMove& b) { return a.score > b.score; });
+
+  int32_t alpha = -INFINITE;
+  const int32_t beta = INFINITE;
+  int found = -1;
+  for (int i = 0; i < count; ++i) {
+    RootMove& rm = root[order[i].x];
+    e.make_move(rm.move.x, rm.move.y);
+    int32_t v;
+    if (i == 0) {
+      v = -node(e, depth - 1, -beta, -alpha, 1);
+    } else {
+      v = -node(e, depth - 1, -alpha - 1, -alpha, 1);
+      if (v > alpha && !stop_) v = -node(e, depth - 1, -beta, -alpha, 1);
+    }
+    e.undo_stone();
+    if (stop_) break;
+    rm.value = v;
+    rm.depth = depth;
+    if (v > alpha || found < 0) {
+      alpha = std::max(alpha, v);
+      found = order[i].x;
+    }
+  }
+  // A move that beat the previous best before the clock ran out is better
+  // than it at this depth too.
+  if (found >= 0) *best_index = found;
+  return alpha;
+}
+
+PlusTree::Result PlusTree::search(Engine& e, RootMove* root, int count, int max_depth,
+                                  int64_t deadline_ms) {
+  Result result;
+  nodes_ = 0;
+  stop_ = false;
+  deadline_ms_ = deadline_ms;
+  for (auto& row : killers_) row[0] = row[1] = Point{};
+  for (auto& row : history_)
+    for (auto& h : row) h /= 2;
+
+  int best = 0;
+  for (int depth = 2; depth <= max_depth && !stop_; ++depth) {
+    const int32_t value = root_iteration(e, root, count, depth, &best);
+    if (!stop_) {
+      result.depth_reached = depth;
+      result.value = value;
+      // A proven result needs no deeper look.
+      if (value >= MATE_BAND || value <= -MATE_BAND) break;
+    }
+    if (clock_ms() >= deadline_ms_) break;
+  }
+  result.best = best;
+  result.nodes = nodes_;
+  return result;
+}
+
+}  // namespace quorlith

@@ -1,0 +1,81 @@
+// The plus brain's own alpha-beta: the exact engine's moves, threat check
+// and evaluation, searched with the usual means of a deeper tree instead of
+// the exact search's plain full-width walk:
+//
+//   - a table of its own whose entries keep bounds, searched at any depth
+//     at least the one asked for, and whose move is tried first;
+//   - principal variation search: every move after the first with a null
+//     window, searched again only when it beats alpha;
+//   - late moves that neither side's threats call for searched a ply or
+//     two shallower first, and again at full depth when they beat alpha;
+//   - killer moves and a history of cut-offs to order the quiet moves.
+//
+// It never changes the exact engine's search, its table or its state
+// beyond the stones it places and takes back.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "engine/engine.h"
+
+namespace quorlith {
+
+class PlusTree {
+ public:
+  // A root move: its order key going in, and what the deepest iteration
+  // that searched it to the end found.
+  struct RootMove {
+    ScoredMove move;
+    int32_t value = 0;
+    int depth = 0;  // 0: no iteration finished it
+  };
+  // What one deepening did.
+  struct Result {
+    int best = 0;           // index of the move to play in the root list
+    int depth_reached = 0;  // deepest iteration that finished
+    int32_t value = 0;      // its value
+    int64_t nodes = 0;
+  };
+
+  // Allocates the table; should that fail the search keeps no table.
+  PlusTree();
+  PlusTree(const PlusTree&) = delete;
+  PlusTree& operator=(const PlusTree&) = delete;
+
+  // Forgets every stored result (a new game).
+  void clear();
+
+  // Iterative deepening from depth 2 up to max_depth over the given root
+  // moves of the engine's position, until the clock reaches deadline_ms.
+  // The position is left as it was found. count is at least 1.
+  Result search(Engine& e, RootMove* root, int count, int max_depth, int64_t deadline_ms);
+
+ private:
+  struct Entry {
+    uint32_t check1;
+    uint32_t check2;
+    int16_t score;
+    int8_t depth;
+    uint8_t bound;
+    Point move;
+    uint16_t pad;
+  };
+  static_assert(sizeof(Entry) == 16);
+
+  int32_t node(Engine& e, int depth, int32_t alpha, int32_t beta, int ply);
+  int32_t root_iteration(Engine& e, RootMove* root, int count, int depth, int* best_index);
+  void store(const Engine& e, int depth, int32_t value, int32_t alpha, int32_t beta, Point move);
+  void poll();
+
+  std::unique_ptr<Entry[]> table_;
+  // Two quiet moves per ply that last cut a node off.
+  Point killers_[MAX_PLY][2] = {};
+  // Cut-offs per cell, weighted by depth; halved at every new search.
+  uint32_t history_[GRID_SIDE][GRID_SIDE] = {};
+  int64_t nodes_ = 0;
+  int64_t deadline_ms_ = 0;
+  bool stop_ = false;
+};
+
+}  // namespace quorlith
