@@ -67,6 +67,13 @@ class Engine final {
   // (x, y). Changes nothing.
   void preview_move(int x, int y, Preview& out) const;
 
+  // What a search's horizon sees after a stone of side_to_move on the
+  // playable EMPTY cell (x, y), for the side then to move: the threat
+  // check's answer in *forced and the evaluation in *value. The stone is
+  // placed (and taken back) only where the rating counts do not decide the
+  // threat check; either way it counts in nodes.
+  void horizon_after(int x, int y, int32_t* forced, int32_t* value);
+
   // True when protocol square (x, y) lies on the board and is empty.
   bool is_open_square(int x, int y) const;
 

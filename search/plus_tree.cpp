@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <climits>
-#include <new>
 
 #include "engine/evaluation.h"
+#include "engine/keys.h"
 #include "engine/platform.h"
 #include "patterns/pattern_rules.h"
 #include "search/scan.h"
@@ -64,7 +64,20 @@ bool same(Point p, int x, int y) { return p.x == x && p.y == y; }
 
 }  // namespace
 
-PlusTree::PlusTree() : table_(new (std::nothrow) Entry[HASH_SIZE]) { clear(); }
+void PlusTree::Release::operator()(Entry* table) const noexcept { release_engine_memory(table); }
+
+PlusTree::PlusTree()
+    : table_(static_cast<Entry*>(allocate_engine_memory(sizeof(Entry) * HASH_SIZE))) {
+  clear();
+}
+
+// The slot of the position after a stone on (x, y) is known before the
+// stone is placed: asking for it then hides most of the wait for memory.
+void PlusTree::prefetch_after(const Engine& e, int x, int y) const {
+  if (!table_) return;
+  const uint32_t slot = (e.hash_index + static_cast<uint32_t>(INDEX_KEY[e.side_to_move][y][x])) & HASH_MASK;
+  __builtin_prefetch(&table_[slot]);
+}
 
 void PlusTree::clear() {
   if (table_) std::fill(table_.get(), table_.get() + HASH_SIZE, Entry{});
@@ -144,21 +157,31 @@ int32_t PlusTree::node(Engine& e, int depth, int32_t alpha, int32_t beta, int pl
     const ScoredMove m = take_best(list, count);
     const Cell& c = e.cells[m.x][m.y];
     const bool quiet = c.rating[me] == RATING_NONE && c.rating[opp] == RATING_NONE;
-    e.make_move(m.x, m.y);
     int32_t v;
-    if (i == 0) {
-      v = -node(e, depth - 1, -beta, -alpha, ply + 1);
+    if (depth == 1) {
+      // A child at the horizon: its threat check and evaluation, mostly
+      // without placing the stone.
+      poll();
+      int32_t forced_after = 0, value_after = 0;
+      e.horizon_after(m.x, m.y, &forced_after, &value_after);
+      v = -(forced_after != 0 ? forced_at_ply(forced_after, ply + 1) : value_after);
     } else {
-      int reduction = 0;
-      if (quiet && depth >= REDUCTION_MIN_DEPTH && i >= LATE_MOVE_INDEX) {
-        reduction = 1;
-        if (depth >= DEEPER_REDUCTION_MIN_DEPTH && i >= DEEPER_REDUCTION_INDEX) reduction = 2;
+      prefetch_after(e, m.x, m.y);
+      e.make_move(m.x, m.y);
+      if (i == 0) {
+        v = -node(e, depth - 1, -beta, -alpha, ply + 1);
+      } else {
+        int reduction = 0;
+        if (quiet && depth >= REDUCTION_MIN_DEPTH && i >= LATE_MOVE_INDEX) {
+          reduction = 1;
+          if (depth >= DEEPER_REDUCTION_MIN_DEPTH && i >= DEEPER_REDUCTION_INDEX) reduction = 2;
+        }
+        v = -node(e, depth - 1 - reduction, -alpha - 1, -alpha, ply + 1);
+        if (v > alpha && reduction > 0) v = -node(e, depth - 1, -alpha - 1, -alpha, ply + 1);
+        if (v > alpha && v < beta) v = -node(e, depth - 1, -beta, -alpha, ply + 1);
       }
-      v = -node(e, depth - 1 - reduction, -alpha - 1, -alpha, ply + 1);
-      if (v > alpha && reduction > 0) v = -node(e, depth - 1, -alpha - 1, -alpha, ply + 1);
-      if (v > alpha && v < beta) v = -node(e, depth - 1, -beta, -alpha, ply + 1);
+      e.undo_stone();
     }
-    e.undo_stone();
     if (stop_) return 0;
     if (v > best) {
       best = v;

@@ -67,8 +67,14 @@ class PlusTree {
   int32_t root_iteration(Engine& e, RootMove* root, int count, int depth, int* best_index);
   void store(const Engine& e, int depth, int32_t value, int32_t alpha, int32_t beta, Point move);
   void poll();
+  void prefetch_after(const Engine& e, int x, int y) const;
 
-  std::unique_ptr<Entry[]> table_;
+  // The table lives in the engine's kind of memory (huge pages where the
+  // system offers them): it is probed at random after every move.
+  struct Release {
+    void operator()(Entry* table) const noexcept;
+  };
+  std::unique_ptr<Entry[], Release> table_;
   // Two quiet moves per ply that last cut a node off.
   Point killers_[MAX_PLY][2] = {};
   // Cut-offs per cell, weighted by depth; halved at every new search.

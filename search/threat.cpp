@@ -100,4 +100,18 @@ int32_t Engine::threat_check_after(int x, int y, const Preview& after) {
   return answer;
 }
 
+void Engine::horizon_after(int x, int y, int32_t* forced, int32_t* value) {
+  if (cells[x][y].rating[side_to_move] >= RATING_FOUR) {
+    make_move(x, y);
+    *forced = threat_check();
+    *value = evaluate();
+    undo_stone();
+    return;
+  }
+  Preview after;
+  preview_stone(x, y, after);
+  *forced = threat_check_after(x, y, after);
+  *value = after.shape_sum[opponent] - after.shape_sum[side_to_move];
+}
+
 }  // namespace quorlith
