@@ -213,7 +213,7 @@ bool find_plus_move(Engine& e, PlusMemory& memory, const PlusPlan& plan, int* x_
   e.clear_search_without_deadline();
   const int64_t tree_end = unchecked ? std::min(search_end, phase_end(plan.search_end_permille)) : search_end;
   const PlusTree::Result found =
-      memory.tree.search(e, root, kept, std::min<int>(e.max_depth, DEEPEST_SEARCH), tree_end);
+      memory.tree.search(e, root, kept, std::min<int>(e.max_depth, DEEPEST_SEARCH), tree_end, &solver);
   rep.depth_reached = found.depth_reached;
   rep.value = found.value;
   rep.search_nodes = found.nodes;

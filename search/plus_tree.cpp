@@ -27,12 +27,17 @@ constexpr int32_t SCORE_UNIT = 1024;
 constexpr int32_t KILLER_BONUS = 4 * SCORE_UNIT;
 constexpr uint32_t HISTORY_CAP = SCORE_UNIT - 1;
 constexpr int32_t TAKEN = INT32_MIN;
-// Late moves: from this index on, at this depth or more, a move that no
-// threat calls for is searched shallower first.
-constexpr int LATE_MOVE_INDEX = 3;
-constexpr int REDUCTION_MIN_DEPTH = 3;
-constexpr int DEEPER_REDUCTION_INDEX = 8;
-constexpr int DEEPER_REDUCTION_MIN_DEPTH = 5;
+// Nodes from this ply to the last, with this depth left or more, look for a
+// win by fours of the side to move, with this many solver stones. Ply 1 is
+// left out: a stone of ours takes nothing from the opponent's fours, so
+// the root has looked there already.
+constexpr int VCF_FIRST_PLY = 2;
+constexpr int VCF_LAST_PLY = 4;
+constexpr int VCF_MIN_DEPTH = 2;
+constexpr int64_t VCF_NODES = 400;
+// A win by fours is valued as one this many plies away: its length is not
+// known, and a win the threat check counts is sooner.
+constexpr int32_t VCF_WIN_PLIES = 60;
 
 // Forced results count plies from the root, so that a shorter win is worth
 // more wherever it is found; the table keeps them counted from the node.
@@ -124,6 +129,13 @@ int32_t PlusTree::node(Engine& e, int depth, int32_t alpha, int32_t beta, int pl
     }
   }
 
+  // A win by fours, proven by the solver, ends the node too.
+  if (solver_ != nullptr && ply >= VCF_FIRST_PLY && ply <= VCF_LAST_PLY && depth >= VCF_MIN_DEPTH) {
+    Point first{};
+    if (solver_->solve_vcf(e, SolveLimits{VCF_NODES, deadline_ms_}, &first))
+      return WIN_SCORE - ply - VCF_WIN_PLIES;
+  }
+
   ScoredMove list[MAX_CANDIDATES];
   int count = 0;
   e.generate_candidates(list, count);
@@ -171,13 +183,7 @@ int32_t PlusTree::node(Engine& e, int depth, int32_t alpha, int32_t beta, int pl
       if (i == 0) {
         v = -node(e, depth - 1, -beta, -alpha, ply + 1);
       } else {
-        int reduction = 0;
-        if (quiet && depth >= REDUCTION_MIN_DEPTH && i >= LATE_MOVE_INDEX) {
-          reduction = 1;
-          if (depth >= DEEPER_REDUCTION_MIN_DEPTH && i >= DEEPER_REDUCTION_INDEX) reduction = 2;
-        }
-        v = -node(e, depth - 1 - reduction, -alpha - 1, -alpha, ply + 1);
-        if (v > alpha && reduction > 0) v = -node(e, depth - 1, -alpha - 1, -alpha, ply + 1);
+        v = -node(e, depth - 1, -alpha - 1, -alpha, ply + 1);
         if (v > alpha && v < beta) v = -node(e, depth - 1, -beta, -alpha, ply + 1);
       }
       e.undo_stone();
@@ -241,8 +247,9 @@ int32_t PlusTree::root_iteration(Engine& e, RootMove* root, int count, int depth
 }
 
 PlusTree::Result PlusTree::search(Engine& e, RootMove* root, int count, int max_depth,
-                                  int64_t deadline_ms) {
+                                  int64_t deadline_ms, ThreatSolver* solver) {
   Result result;
+  solver_ = solver;
   nodes_ = 0;
   stop_ = false;
   deadline_ms_ = deadline_ms;
@@ -256,8 +263,6 @@ PlusTree::Result PlusTree::search(Engine& e, RootMove* root, int count, int max_
     if (!stop_) {
       result.depth_reached = depth;
       result.value = value;
-      // A proven result needs no deeper look.
-      if (value >= MATE_BAND || value <= -MATE_BAND) break;
     }
     if (clock_ms() >= deadline_ms_) break;
   }

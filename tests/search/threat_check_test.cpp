@@ -302,5 +302,46 @@ TEST(ThreatCheck, SingleRatedCellNearTheLastStoneIsTheOneTheScanFinds) {
   EXPECT_GT(named, 20) << "the games should make single four and five points";
 }
 
+// What the horizon sees after a stone, mostly worked out without placing
+// it, must be what placing it shows: the child's threat check and
+// evaluation. Over random games, for every neighbour cell; the position is
+// left as it was.
+TEST(ThreatCheck, HorizonAfterAStoneIsTheChildsCheckAndEvaluation) {
+  uint32_t seed = 2027;
+  auto next = [&seed](int n) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int>((seed >> 16) % static_cast<uint32_t>(n));
+  };
+  int forced_seen = 0;
+  for (int game = 0; game < 8; ++game) {
+    auto e = std::make_unique<Engine>();
+    e->start_game(15);
+    for (int stone = 0; stone < 40; ++stone) {
+      int x, y;
+      do {
+        x = 2 + next(11);
+        y = 2 + next(11);
+      } while (!is_empty_square(*e, x, y));
+      if (e->cells[x + BORDER][y + BORDER].rating[e->side_to_move] == RATING_FIVE) break;
+      e->place_stone(x, y);
+      const GameState before(*e);
+      scan_neighbour_cells(*e, [&](int cx, int cy, const Cell&) {
+        int32_t forced = 0, value = 0;
+        e->horizon_after(cx, cy, &forced, &value);
+        EXPECT_TRUE(GameState(*e) == before) << "game " << game << " stone " << stone;
+        e->make_move(cx, cy);
+        const int32_t expected = e->threat_check();
+        EXPECT_EQ(forced, expected) << "game " << game << " stone " << stone;
+        EXPECT_EQ(value, e->evaluate()) << "game " << game << " stone " << stone;
+        e->undo_stone();
+        forced_seen += forced != 0 ? 1 : 0;
+        return ::testing::Test::HasFailure();
+      });
+      ASSERT_FALSE(::testing::Test::HasFailure());
+    }
+  }
+  EXPECT_GT(forced_seen, 0) << "no stone with a forced result after it";
+}
+
 }  // namespace
 }  // namespace quorlith::search_test
