@@ -7,7 +7,6 @@
 #include "engine/platform.h"
 #include "patterns/pattern_rules.h"
 #include "search/move_order.h"
-#include "search/scan.h"
 
 namespace quorlith {
 
@@ -84,14 +83,7 @@ bool find_plus_move(Engine& e, PlusMemory& memory, const PlusPlan& plan, int* x_
   //    any scoring cell takes every neighbour cell.
   e.clear_search_without_deadline();
   ScoredMove list[MAX_CANDIDATES];
-  int count = 0;
-  e.generate_candidates(list, count);
-  if (count == 0) {
-    scan_neighbour_cells(e, [&](int x, int y, const Cell&) {
-      list[count++] = ScoredMove{static_cast<int16_t>(x), static_cast<int16_t>(y), 0};
-      return false;
-    });
-  }
+  const int count = candidates_or_neighbours(e, list);
   rep.candidates = count;
   if (count == 0) {
     rep.decision = PlusReport::Decision::NO_CANDIDATE;

@@ -7,7 +7,7 @@
 #include "engine/keys.h"
 #include "engine/platform.h"
 #include "patterns/pattern_rules.h"
-#include "search/scan.h"
+#include "search/move_order.h"
 
 namespace quorlith {
 
@@ -137,15 +137,8 @@ int32_t PlusTree::node(Engine& e, int depth, int32_t alpha, int32_t beta, int pl
   }
 
   ScoredMove list[MAX_CANDIDATES];
-  int count = 0;
-  e.generate_candidates(list, count);
-  if (count == 0) {
-    scan_neighbour_cells(e, [&](int x, int y, const Cell&) {
-      list[count++] = ScoredMove{static_cast<int16_t>(x), static_cast<int16_t>(y), 0};
-      return false;
-    });
-    if (count == 0) return 0;  // a full board: a draw
-  }
+  const int count = candidates_or_neighbours(e, list);
+  if (count == 0) return 0;  // a full board: a draw
   const int me = e.side_to_move;
   const int opp = e.opponent;
   for (int i = 0; i < count; ++i) {
