@@ -203,13 +203,12 @@ int32_t PlusTree::node(Engine& e, int depth, int32_t alpha, int32_t beta, int pl
 }
 
 int32_t PlusTree::root_iteration(Engine& e, RootMove* root, int count, int depth, int* best_index) {
-  // The previous iteration's best first, then by the value each got, then
-  // by key; the entries carry the root move's index in x.
+  // The previous iteration's best first, then by key; the entries carry
+  // the root move's index in x.
   ScoredMove order[MAX_CANDIDATES];
   for (int i = 0; i < count; ++i)
     order[i] = ScoredMove{static_cast<int16_t>(i), 0, i == *best_index ? INT32_MAX : root[i].move.score};
-  std::stable_sort(order, order + count,
-                   [](const ScoredMove& a, const ScoredMove& b) { return a.score > b.score; });
+  sort_by_score(order, count);
 
   int32_t alpha = -INFINITE;
   const int32_t beta = INFINITE;
