@@ -1,5 +1,7 @@
-// Move order shared by the plus brain's searches.
+// Move order shared by the searches.
 #pragma once
+
+#include <cstdint>
 
 #include "engine/engine.h"
 #include "engine/types.h"
@@ -20,6 +22,29 @@ inline void sort_by_score(ScoredMove* list, int count) {
     }
     list[j] = item;
   }
+}
+
+// Candidates are tried highest score first, equal scores in list order
+// (the order a stable sort gives, so the search and the bench signature are
+// the same on every toolchain). Most nodes cut off after their first move
+// or two, so the list is never sorted: each move is taken just before it is
+// needed, the first entry with the highest score among those not yet
+// taken, which is then marked taken with a score below every key. Taking
+// every entry this way gives exactly the stable sort's order.
+inline constexpr int32_t TAKEN = INT32_MIN;
+
+inline ScoredMove take_best(ScoredMove* list, int count) {
+  int best = 0;
+  int32_t best_score = list[0].score;
+  for (int j = 1; j < count; ++j) {
+    if (list[j].score > best_score) {
+      best = j;
+      best_score = list[j].score;
+    }
+  }
+  const ScoredMove move = list[best];
+  list[best].score = TAKEN;
+  return move;
 }
 
 // The node's candidates as the exact search builds them; a node without

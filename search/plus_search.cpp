@@ -202,7 +202,6 @@ bool find_plus_move(Engine& e, PlusMemory& memory, const PlusPlan& plan, int* x_
   //    left needs no search.
   rep.decision = PlusReport::Decision::SEARCHED;
   if (kept == 1) return write_answer(root[0].move.x, root[0].move.y, x_out, y_out);
-  e.clear_search_without_deadline();
   const int64_t tree_end = unchecked ? std::min(search_end, phase_end(plan.search_end_permille)) : search_end;
   const PlusTree::Result found =
       memory.tree.search(e, root, kept, std::min<int>(e.max_depth, DEEPEST_SEARCH), tree_end, &solver);

@@ -1,5 +1,5 @@
-// The plus brain's move search: threat-space proofs at the root around the
-// exact engine's alpha-beta.
+// The plus brain's move search: threat-space proofs at the root around its
+// own alpha-beta (search/plus_tree.h).
 //
 //   1. forced replies (our five point, the block of theirs, a single
 //      candidate) are played at once;
@@ -8,8 +8,8 @@
 //   3. when the opponent, were it to move, would win by fours or by threes
 //      and fours, every root candidate after which it still wins is
 //      dropped, unless every candidate loses (those that lose least stay);
-//   4. the rest of the budget deepens the exact alpha-beta over the
-//      candidates that are left; against a threat its best moves are then
+//   4. the rest of the budget deepens the plus tree over the candidates
+//      that are left; against a threat its best moves are then
 //      checked with a full VCT for the opponent before one is played.
 #pragma once
 

@@ -26,7 +26,6 @@ constexpr int32_t TABLE_MOVE_KEY = INT32_MAX;
 constexpr int32_t SCORE_UNIT = 1024;
 constexpr int32_t KILLER_BONUS = 4 * SCORE_UNIT;
 constexpr uint32_t HISTORY_CAP = SCORE_UNIT - 1;
-constexpr int32_t TAKEN = INT32_MIN;
 // Nodes from this ply to the last, with this depth left or more, look for a
 // win by fours of the side to move, with this many solver stones. Ply 1 is
 // left out: a stone of ours takes nothing from the opponent's fours, so
@@ -54,15 +53,6 @@ int32_t from_table(int32_t v, int ply) {
   if (v >= MATE_BAND) return v - ply;
   if (v <= -MATE_BAND) return v + ply;
   return v;
-}
-
-ScoredMove take_best(ScoredMove* list, int count) {
-  int best = 0;
-  for (int j = 1; j < count; ++j)
-    if (list[j].score > list[best].score) best = j;
-  const ScoredMove move = list[best];
-  list[best].score = TAKEN;
-  return move;
 }
 
 bool same(Point p, int x, int y) { return p.x == x && p.y == y; }
