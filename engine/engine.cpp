@@ -224,10 +224,10 @@ namespace {
 // byte) as they now stand, and the eight classes are read and written as
 // one word, so nothing waits on a just-stored byte. With kWrite false the
 // new classes and ratings are only worked out, and d stays as it is.
-template <bool kWrite, typename CellT>
+template <bool kWrite, bool kAllRatings, typename CellT>
 inline void reclassify(CellT& d, int k, unsigned masks, int32_t (&counts)[2][9]) {
   const uint64_t fresh = LINE_CLASS_PAIR[masks];
-  if constexpr (!kWrite) {
+  if constexpr (!kWrite && !kAllRatings) {
     // A preview keeps only the counts of Ratings 3 to 8 exact (see
     // Engine::Preview). A cell rated below 3 for both sides, whose new
     // classes on this line stay below an open three (6), stays below 3:
@@ -268,18 +268,18 @@ inline void reclassify(CellT& d, int k, unsigned masks, int32_t (&counts)[2][9])
 // the stone's side's byte of the line's two mask bytes) and re-classifies
 // an empty d. Both bytes are read (and written) as one word, and the
 // classification gets them from the register.
-template <bool kWrite, typename CellT>
+template <bool kWrite, bool kAllRatings, typename CellT>
 inline void enter_bit(CellT& d, int k, unsigned bit, int32_t (&counts)[2][9]) {
   uint16_t masks;
   std::memcpy(&masks, d.line_mask[k], sizeof masks);
   masks = static_cast<uint16_t>(masks | bit);
   if constexpr (kWrite) std::memcpy(d.line_mask[k], &masks, sizeof masks);
-  if (d.occupant == EMPTY) [[likely]] reclassify<kWrite>(d, k, masks, counts);
+  if (d.occupant == EMPTY) [[likely]] reclassify<kWrite, kAllRatings>(d, k, masks, counts);
 }
 
 // The eight cells of line K within four steps of the stone, nearest first,
 // the step between them and the line's place in the class word fixed.
-template <bool kWrite, int K, typename CellT>
+template <bool kWrite, bool kAllRatings, int K, typename CellT>
 inline void walk_line(CellT* centre, int s, Cell*& saved, int32_t (&counts)[2][9]) {
   constexpr int step = LINE_STEP[K];
   for (int d = 1; d <= 4; ++d) {
@@ -289,8 +289,8 @@ inline void walk_line(CellT* centre, int s, Cell*& saved, int32_t (&counts)[2][9
       *saved++ = below;
       *saved++ = above;
     }
-    enter_bit<kWrite>(below, K, bit_seen_from_negative(d) << (8 * s), counts);
-    enter_bit<kWrite>(above, K, bit_seen_from_positive(d) << (8 * s), counts);
+    enter_bit<kWrite, kAllRatings>(below, K, bit_seen_from_negative(d) << (8 * s), counts);
+    enter_bit<kWrite, kAllRatings>(above, K, bit_seen_from_positive(d) << (8 * s), counts);
   }
 }
 
@@ -298,13 +298,13 @@ inline void walk_line(CellT* centre, int s, Cell*& saved, int32_t (&counts)[2][9
 // four steps along its four lines and re-rates the empty ones in `counts`.
 // With kWrite, each cell is first copied into `saved`, in this walk's
 // order, for undo_stone, and the cells are changed; without, only the
-// counts are.
-template <bool kWrite, typename CellT>
+// counts are, and only those of Ratings 3 to 8 unless kAllRatings.
+template <bool kWrite, bool kAllRatings, typename CellT>
 void walk_lines(CellT* centre, int s, Cell* saved, int32_t (&counts)[2][9]) {
-  walk_line<kWrite, 0>(centre, s, saved, counts);
-  walk_line<kWrite, 1>(centre, s, saved, counts);
-  walk_line<kWrite, 2>(centre, s, saved, counts);
-  walk_line<kWrite, 3>(centre, s, saved, counts);
+  walk_line<kWrite, kAllRatings, 0>(centre, s, saved, counts);
+  walk_line<kWrite, kAllRatings, 1>(centre, s, saved, counts);
+  walk_line<kWrite, kAllRatings, 2>(centre, s, saved, counts);
+  walk_line<kWrite, kAllRatings, 3>(centre, s, saved, counts);
 }
 
 // How a stone of side s on q changes the shape sums. Only the five-cell
@@ -325,10 +325,10 @@ void enter_shapes(const Cell& q, int s, int32_t (&sums)[2]) {
 }  // namespace
 
 void Engine::update_lines(Cell* centre, int s, Cell* saved) {
-  walk_lines<true>(centre, s, saved, rating_count);
+  walk_lines<true, true>(centre, s, saved, rating_count);
 }
 
-void Engine::preview_move(int x, int y, Preview& out) const {
+void Engine::preview_move(int x, int y, Preview& out, bool every_rating) const {
   const int s = side_to_move;
   const Cell& q = cells[x][y];
   std::memcpy(out.rating_count, rating_count, sizeof rating_count);
@@ -336,7 +336,10 @@ void Engine::preview_move(int x, int y, Preview& out) const {
   --out.rating_count[1][q.rating[1]];
   std::memcpy(out.shape_sum, shape_sum, sizeof shape_sum);
   enter_shapes(q, s, out.shape_sum);
-  walk_lines<false>(&q, s, nullptr, out.rating_count);
+  if (every_rating)
+    walk_lines<false, true>(&q, s, nullptr, out.rating_count);
+  else
+    walk_lines<false, false>(&q, s, nullptr, out.rating_count);
   out.hash_index = (hash_index + static_cast<uint32_t>(INDEX_KEY[s][y][x])) & HASH_MASK;
   out.hash_check1 = hash_check1 + static_cast<uint32_t>(CHECK_KEY_1[s][y][x]);
   out.hash_check2 = hash_check2 + static_cast<uint32_t>(CHECK_KEY_2[s][y][x]);

@@ -55,7 +55,8 @@ class Engine final {
   // and the hash words, worked out without placing the stone: the search
   // reads no more than that at most of its leaves. Of the rating counts
   // only those of Ratings 3 to 8, all that the threat check reads, are
-  // exact; the others are left as they come.
+  // exact, the others left as they come, unless every_rating asks for all
+  // of them (an evaluation that reads them does).
   struct Preview {
     int32_t rating_count[2][9];
     int32_t shape_sum[2];
@@ -65,7 +66,7 @@ class Engine final {
   };
   // Fills `out` for a stone of side_to_move on the playable EMPTY cell
   // (x, y). Changes nothing.
-  void preview_move(int x, int y, Preview& out) const;
+  void preview_move(int x, int y, Preview& out, bool every_rating = false) const;
 
   // What a search's horizon sees after a stone of side_to_move on the
   // playable EMPTY cell (x, y), for the side then to move: the threat
@@ -73,6 +74,10 @@ class Engine final {
   // placed (and taken back) only where the rating counts do not decide the
   // threat check; either way it counts in nodes.
   void horizon_after(int x, int y, int32_t* forced, int32_t* value);
+  // The same horizon for an evaluation of its own: returns the threat
+  // check's answer and fills `after` with every rating count and both shape
+  // sums of the position after the stone.
+  int32_t horizon_counts_after(int x, int y, Preview& after);
 
   // True when protocol square (x, y) lies on the board and is empty.
   bool is_open_square(int x, int y) const;
@@ -211,7 +216,7 @@ class Engine final {
   // A stone of side_to_move on (x, y) previewed into `after` and counted in
   // nodes, with the history entry make_move would leave above the last
   // stone; the board stays as it is (search/threat.cpp).
-  void preview_stone(int x, int y, Preview& after);
+  void preview_stone(int x, int y, Preview& after, bool every_rating = false);
   // threat_check() of the position after the stone preview_stone(x, y)
   // previewed, from the counts when they decide it.
   int32_t threat_check_after(int x, int y, const Preview& after);

@@ -1,3 +1,5 @@
+#include <cstring>
+
 #include "engine/engine.h"
 #include "patterns/pattern_rules.h"
 #include "search/scan.h"
@@ -76,8 +78,8 @@ int32_t Engine::threat_check() {
   return verdict.answer;
 }
 
-void Engine::preview_stone(int x, int y, Preview& after) {
-  preview_move(x, y, after);
+void Engine::preview_stone(int x, int y, Preview& after, bool every_rating) {
+  preview_move(x, y, after, every_rating);
   nodes = static_cast<int32_t>(static_cast<uint32_t>(nodes) + 1u);
   move_history[move_count] = Point{static_cast<uint8_t>(x), static_cast<uint8_t>(y)};
   box_min_history[move_count] = box_min;
@@ -112,6 +114,19 @@ void Engine::horizon_after(int x, int y, int32_t* forced, int32_t* value) {
   preview_stone(x, y, after);
   *forced = threat_check_after(x, y, after);
   *value = after.shape_sum[opponent] - after.shape_sum[side_to_move];
+}
+
+int32_t Engine::horizon_counts_after(int x, int y, Preview& after) {
+  if (cells[x][y].rating[side_to_move] >= RATING_FOUR) {
+    make_move(x, y);
+    const int32_t forced = threat_check();
+    std::memcpy(after.rating_count, rating_count, sizeof rating_count);
+    std::memcpy(after.shape_sum, shape_sum, sizeof shape_sum);
+    undo_stone();
+    return forced;
+  }
+  preview_stone(x, y, after, true);
+  return threat_check_after(x, y, after);
 }
 
 }  // namespace quorlith

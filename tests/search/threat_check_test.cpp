@@ -304,9 +304,9 @@ TEST(ThreatCheck, SingleRatedCellNearTheLastStoneIsTheOneTheScanFinds) {
 
 // What the horizon sees after a stone, mostly worked out without placing
 // it, must be what placing it shows: the child's threat check and
-// evaluation. Over random games, for every neighbour cell; the position is
-// left as it was.
-TEST(ThreatCheck, HorizonAfterAStoneIsTheChildsCheckAndEvaluation) {
+// evaluation, and for the counting horizon every rating count. Over random
+// games, for every neighbour cell; the position is left as it was.
+TEST(ThreatCheck, HorizonAfterAStoneIsTheChildsCheckEvaluationAndCounts) {
   uint32_t seed = 2027;
   auto next = [&seed](int n) {
     seed = seed * 1103515245u + 12345u;
@@ -329,10 +329,21 @@ TEST(ThreatCheck, HorizonAfterAStoneIsTheChildsCheckAndEvaluation) {
         int32_t forced = 0, value = 0;
         e->horizon_after(cx, cy, &forced, &value);
         EXPECT_TRUE(GameState(*e) == before) << "game " << game << " stone " << stone;
+        Engine::Preview counted;
+        const int32_t counted_forced = e->horizon_counts_after(cx, cy, counted);
+        EXPECT_TRUE(GameState(*e) == before) << "game " << game << " stone " << stone;
         e->make_move(cx, cy);
         const int32_t expected = e->threat_check();
         EXPECT_EQ(forced, expected) << "game " << game << " stone " << stone;
         EXPECT_EQ(value, e->evaluate()) << "game " << game << " stone " << stone;
+        // The counting horizon: every Rating's count, 1 to 8, and the sums.
+        EXPECT_EQ(counted_forced, expected) << "game " << game << " stone " << stone;
+        for (int s = 0; s < 2; ++s) {
+          EXPECT_EQ(counted.shape_sum[s], e->shape_sum[s]);
+          for (int r = 1; r <= RATING_FIVE; ++r)
+            EXPECT_EQ(counted.rating_count[s][r], e->rating_count[s][r])
+                << "game " << game << " stone " << stone << " side " << s << " rating " << r;
+        }
         e->undo_stone();
         forced_seen += forced != 0 ? 1 : 0;
         return ::testing::Test::HasFailure();
