@@ -8,6 +8,7 @@
 #include "engine/platform.h"
 #include "patterns/pattern_rules.h"
 #include "search/move_order.h"
+#include "search/plus_eval.h"
 
 namespace quorlith {
 
@@ -37,6 +38,9 @@ constexpr int64_t VCF_NODES = 400;
 // A win by fours is valued as one this many plies away: its length is not
 // known, and a win the threat check counts is sooner.
 constexpr int32_t VCF_WIN_PLIES = 60;
+// Answers to threats are searched without using up depth (see node) down
+// to this many plies per ply of the iteration's depth.
+constexpr int EXTENDED_PLIES_PER_DEPTH = 2;
 
 // Forced results count plies from the root, so that a shorter win is worth
 // more wherever it is found; the table keeps them counted from the node.
@@ -79,6 +83,10 @@ void PlusTree::clear() {
   for (auto& row : history_) std::fill(std::begin(row), std::end(row), 0u);
 }
 
+int32_t PlusTree::leaf_value(const Engine& e) const {
+  return exact_ ? e.evaluate() : plus_evaluate(e.rating_count, e.shape_sum, e.side_to_move);
+}
+
 void PlusTree::poll() {
   if ((++nodes_ & CLOCK_MASK) == 0 && clock_ms() >= deadline_ms_) stop_ = true;
 }
@@ -102,7 +110,7 @@ int32_t PlusTree::node(Engine& e, int depth, int32_t alpha, int32_t beta, int pl
   // Forced results end the node, as they do in the exact search.
   const int32_t forced = e.threat_check();
   if (forced != 0) return forced_at_ply(forced, ply);
-  if (depth <= 0 || ply >= MAX_PLY - 1) return e.evaluate();
+  if (depth <= 0 || ply >= MAX_PLY - 1) return leaf_value(e);
 
   // The table: a bound deep enough may end the node; its move goes first.
   Point table_move{};
@@ -145,6 +153,14 @@ int32_t PlusTree::node(Engine& e, int depth, int32_t alpha, int32_t beta, int pl
     m.score = key;
   }
 
+  // A node that answers a threat (a four to block, an open three to meet)
+  // has few moves, and none of them is a free choice: its stones do not
+  // use up depth, so a line of threats is seen to its end rather than cut
+  // off halfway. Bounded by the ply, as a line of threats can be long.
+  const bool extend = !exact_ && ply < extension_plies_ &&
+                      (count == 1 || e.rating_count[opp][RATING_OPEN_FOUR] > 0);
+  const int child_depth = extend ? depth : depth - 1;
+
   const int32_t alpha_in = alpha;
   int32_t best = -INFINITE;
   Point best_move{};
@@ -153,21 +169,27 @@ int32_t PlusTree::node(Engine& e, int depth, int32_t alpha, int32_t beta, int pl
     const Cell& c = e.cells[m.x][m.y];
     const bool quiet = c.rating[me] == RATING_NONE && c.rating[opp] == RATING_NONE;
     int32_t v;
-    if (depth == 1) {
+    if (child_depth == 0) {
       // A child at the horizon: its threat check and evaluation, mostly
       // without placing the stone.
       poll();
       int32_t forced_after = 0, value_after = 0;
-      e.horizon_after(m.x, m.y, &forced_after, &value_after);
+      if (exact_) {
+        e.horizon_after(m.x, m.y, &forced_after, &value_after);
+      } else {
+        Engine::Preview after;
+        forced_after = e.horizon_counts_after(m.x, m.y, after);
+        value_after = plus_evaluate(after.rating_count, after.shape_sum, opp);
+      }
       v = -(forced_after != 0 ? forced_at_ply(forced_after, ply + 1) : value_after);
     } else {
       prefetch_after(e, m.x, m.y);
       e.make_move(m.x, m.y);
       if (i == 0) {
-        v = -node(e, depth - 1, -beta, -alpha, ply + 1);
+        v = -node(e, child_depth, -beta, -alpha, ply + 1);
       } else {
-        v = -node(e, depth - 1, -alpha - 1, -alpha, ply + 1);
-        if (v > alpha && v < beta) v = -node(e, depth - 1, -beta, -alpha, ply + 1);
+        v = -node(e, child_depth, -alpha - 1, -alpha, ply + 1);
+        if (v > alpha && v < beta) v = -node(e, child_depth, -beta, -alpha, ply + 1);
       }
       e.undo_stone();
     }
@@ -241,6 +263,7 @@ PlusTree::Result PlusTree::search(Engine& e, RootMove* root, int count, int max_
 
   int best = 0;
   for (int depth = 2; depth <= max_depth && !stop_; ++depth) {
+    extension_plies_ = EXTENDED_PLIES_PER_DEPTH * depth;
     const int32_t value = root_iteration(e, root, count, depth, &best);
     if (!stop_) {
       result.depth_reached = depth;

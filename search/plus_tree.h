@@ -1,18 +1,25 @@
-// The plus brain's own alpha-beta: the exact engine's candidates, threat
-// check and evaluation, searched to the same values with less work than
-// the exact search's plain full-width walk:
+// The plus brain's own alpha-beta, over the exact engine's candidates and
+// threat check, with less work than the exact search's plain full-width
+// walk and a judgement of its own:
 //
 //   - a table of its own whose entries keep bounds, used at any depth at
 //     least the one asked for, and whose move is tried first;
 //   - principal variation search: every move after the first with a null
 //     window, searched again with the full window only when it beats alpha;
-//   - killer moves and a history of cut-offs to order moves of equal score.
+//   - killer moves and a history of cut-offs to order moves of equal score;
+//   - the answers to a four or an open three do not use up depth, so a line
+//     of threats is followed to its end (down to twice the iteration's
+//     depth in plies);
+//   - leaves valued by the plus evaluation (search/plus_eval.h): the shape
+//     sums and each side's threat cells, weighed for the side to move.
 //
-// From a cleared table each iteration finds the plain minimax value at its
-// depth, the value the exact alpha-beta finds; it gets there sooner and so
-// goes deeper in the same time. The table is kept from move to move, and an
-// entry a deeper search of an earlier move left only tells it more. It never changes the exact engine's search, its table or its
-// state beyond the stones it places and takes back.
+// Searching as the exact engine does (search_as_exact), with neither of the
+// last two, each iteration from a cleared table finds the plain minimax
+// value at its depth, the value the exact alpha-beta finds; it gets there
+// sooner. The table is kept from move to move, and an entry a deeper
+// search of an earlier move left only tells it more. It never changes the
+// exact engine's search, its table or its state beyond the stones it
+// places and takes back.
 #pragma once
 
 #include <cstdint>
@@ -48,6 +55,12 @@ class PlusTree {
   // Forgets every stored result (a new game).
   void clear();
 
+  // Leaves valued by the exact engine's evaluation, the shape sums alone,
+  // instead of the plus evaluation, and no node searched deeper than its
+  // depth: the tree then finds the exact search's values. Clear the table
+  // after switching.
+  void search_as_exact(bool on) { exact_ = on; }
+
   // Iterative deepening from depth 2 up to max_depth over the given root
   // moves of the engine's position, until the clock reaches deadline_ms.
   // With a solver, the nodes a few plies below the root first look for a
@@ -69,6 +82,7 @@ class PlusTree {
   static_assert(sizeof(Entry) == 16);
 
   int32_t node(Engine& e, int depth, int32_t alpha, int32_t beta, int ply);
+  int32_t leaf_value(const Engine& e) const;
   int32_t root_iteration(Engine& e, RootMove* root, int count, int depth, int* best_index);
   void store(const Engine& e, int depth, int32_t value, int32_t alpha, int32_t beta, Point move);
   void poll();
@@ -88,6 +102,9 @@ class PlusTree {
   int64_t deadline_ms_ = 0;
   ThreatSolver* solver_ = nullptr;
   bool stop_ = false;
+  bool exact_ = false;
+  // Nodes at this ply or deeper are never extended.
+  int extension_plies_ = 0;
 };
 
 }  // namespace quorlith
