@@ -7,6 +7,9 @@
 //       One JSON object describing the position after the given stones
 //       (protocol coordinates, alternating from side 0). Every coordinate in
 //       the output is an engine coordinate.
+//   quorlith-inspect features --size N < games
+//       The rating counts and shape sums of the quiet positions of finished
+//       games, for fitting the plus brain's evaluation (see print_features).
 //
 // Exit status: 0 on success, 2 for a malformed or refused argument.
 #include <charconv>
@@ -20,6 +23,7 @@
 
 #include "engine/engine.h"
 #include "engine/evaluation.h"
+#include "patterns/pattern_rules.h"
 #include "patterns/tables.h"
 
 namespace {
@@ -31,7 +35,8 @@ constexpr int EXIT_REFUSED = 2;
 int usage() {
   std::fprintf(stderr,
                "usage: quorlith-inspect tables\n"
-               "       quorlith-inspect position --size N --moves \"x,y x,y ...\" [--depth D]\n");
+               "       quorlith-inspect position --size N --moves \"x,y x,y ...\" [--depth D]\n"
+               "       quorlith-inspect features --size N < games\n");
   return EXIT_REFUSED;
 }
 
@@ -122,6 +127,23 @@ std::optional<std::vector<Square>> parse_moves(std::string_view text) {
   return moves;
 }
 
+// Places stone i (counted from 0) of a list, or says why it cannot go on
+// the board; `where` names the list in the message.
+bool place_checked(Engine& e, Square sq, std::size_t i, const char* where) {
+  if (sq.x < 0 || sq.y < 0 || sq.x >= e.size || sq.y >= e.size) {
+    std::fprintf(stderr, "quorlith-inspect: %sstone %zu at %d,%d is off the %dx%d board\n", where,
+                 i + 1, sq.x, sq.y, e.size, e.size);
+    return false;
+  }
+  if (!e.is_open_square(sq.x, sq.y)) {
+    std::fprintf(stderr, "quorlith-inspect: %sstone %zu at %d,%d goes on an occupied square\n",
+                 where, i + 1, sq.x, sq.y);
+    return false;
+  }
+  e.place_stone(sq.x, sq.y);
+  return true;
+}
+
 void print_cell(Writer& w, int x, int y, const Cell& c) {
   w.text("    {\"x\": ");
   w.number(x);
@@ -204,18 +226,7 @@ int print_position(int argc, char** argv) {
   Engine& e = *engine;
   e.start_game(*size);
   for (std::size_t i = 0; i < moves->size(); ++i) {
-    const Square sq = (*moves)[i];
-    if (sq.x < 0 || sq.y < 0 || sq.x >= *size || sq.y >= *size) {
-      std::fprintf(stderr, "quorlith-inspect: stone %zu at %d,%d is off the %dx%d board\n", i + 1,
-                   sq.x, sq.y, *size, *size);
-      return EXIT_REFUSED;
-    }
-    if (!e.is_open_square(sq.x, sq.y)) {
-      std::fprintf(stderr, "quorlith-inspect: stone %zu at %d,%d goes on an occupied square\n",
-                   i + 1, sq.x, sq.y);
-      return EXIT_REFUSED;
-    }
-    e.place_stone(sq.x, sq.y);
+    if (!place_checked(e, (*moves)[i], i, "")) return EXIT_REFUSED;
   }
 
   Writer w;
@@ -291,6 +302,68 @@ int print_position(int argc, char** argv) {
   return 0;
 }
 
+// One line per finished game on standard input: the score of the side
+// that placed the first stone (1, 0.5 or 0), then the game's stones. For
+// every position from the fifth stone on where nothing is forced (the
+// threat check finds nothing and no five waits to be blocked), one line:
+// the score of the side to move, its shape sum and the opponent's, then
+// the side to move's counts of Ratings 1 to 8 and the opponent's. The
+// positions the plus evaluation is fitted on (tools/fit-evaluation).
+int print_features(int argc, char** argv) {
+  if (argc != 4 || std::string_view(argv[2]) != "--size") return usage();
+  const std::optional<int> size = parse_int(argv[3]);
+  if (!size || *size < MIN_BOARD_SIZE || *size > MAX_BOARD_SIZE) {
+    std::fprintf(stderr, "quorlith-inspect: --size '%s' must be an integer from %d to %d\n",
+                 argv[3], MIN_BOARD_SIZE, MAX_BOARD_SIZE);
+    return EXIT_REFUSED;
+  }
+  constexpr int FIRST_POSITION = 4;
+  auto engine = std::make_unique<Engine>();
+  Engine& e = *engine;
+  Writer w;
+  std::string line;
+  int line_number = 0;
+  for (int ch = std::getchar(); ch != EOF; ch = std::getchar()) {
+    line.clear();
+    for (; ch != EOF && ch != '\n'; ch = std::getchar()) line.push_back(static_cast<char>(ch));
+    ++line_number;
+    const std::string_view text = line;
+    const std::size_t space = text.find(' ');
+    const std::string_view score_text = text.substr(0, space);
+    const double first_score = score_text == "1" ? 1.0 : score_text == "0.5" ? 0.5 : score_text == "0" ? 0.0 : -1.0;
+    const auto moves = space == std::string_view::npos ? std::nullopt : parse_moves(text.substr(space + 1));
+    if (first_score < 0 || !moves) {
+      std::fprintf(stderr, "quorlith-inspect: line %d is not a score (1, 0.5, 0) and a list of x,y squares\n",
+                   line_number);
+      return EXIT_REFUSED;
+    }
+    char where[32];
+    std::snprintf(where, sizeof where, "line %d: ", line_number);
+    e.start_game(*size);
+    for (std::size_t i = 0; i < moves->size(); ++i) {
+      const int me = e.side_to_move;
+      const int opp = e.opponent;
+      if (i >= FIRST_POSITION && e.rating_count[opp][RATING_FIVE] == 0 && e.threat_check() == 0) {
+        const double score = me == 0 ? first_score : 1.0 - first_score;
+        w.text(score == 1.0 ? "1" : score == 0.0 ? "0" : "0.5");
+        for (const int32_t v : {e.shape_sum[me], e.shape_sum[opp]}) {
+          w.text(" ");
+          w.number(v);
+        }
+        for (const int s : {me, opp})
+          for (int r = 1; r <= RATING_FIVE; ++r) {
+            w.text(" ");
+            w.number(e.rating_count[s][r]);
+          }
+        w.text("\n");
+      }
+      if (!place_checked(e, (*moves)[i], i, where)) return EXIT_REFUSED;
+    }
+  }
+  w.flush();
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -301,6 +374,7 @@ int main(int argc, char** argv) {
     return print_tables();
   }
   if (command == "position") return print_position(argc, argv);
+  if (command == "features") return print_features(argc, argv);
   std::fprintf(stderr, "quorlith-inspect: unknown command '%s'\n", argv[1]);
   return usage();
 }

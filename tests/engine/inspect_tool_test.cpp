@@ -5,12 +5,14 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "common/engine_fixture.h"
 #include "engine/engine.h"
+#include "patterns/pattern_rules.h"
 #include "patterns/tables.h"
 
 namespace quorlith {
@@ -21,9 +23,8 @@ struct ToolRun {
   std::string out;
 };
 
-// Runs the tool with the given shell-quoted arguments; stderr is dropped.
-ToolRun inspect(const std::string& args) {
-  const std::string command = std::string(QUORLITH_INSPECT_BINARY) + " " + args + " 2>/dev/null";
+// Runs a shell command and collects its output and exit status.
+ToolRun run_command(const std::string& command) {
   ToolRun run;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return run;
@@ -33,6 +34,11 @@ ToolRun inspect(const std::string& args) {
   const int raw = pclose(pipe);
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return run;
+}
+
+// Runs the tool with the given shell-quoted arguments; stderr is dropped.
+ToolRun inspect(const std::string& args) {
+  return run_command(std::string(QUORLITH_INSPECT_BINARY) + " " + args + " 2>/dev/null");
 }
 
 std::size_t occurrences(const std::string& text, const std::string& what) {
@@ -150,6 +156,61 @@ TEST(InspectTool, RefusesBadArgumentsWithStatusTwo) {
     const ToolRun run = inspect(args);
     EXPECT_EQ(run.status, 2) << args;
     EXPECT_EQ(run.out, "") << args;
+  }
+}
+
+// `features` with the given games on its standard input.
+ToolRun features(const std::string& games) {
+  return run_command("printf '" + games + "' | " + QUORLITH_INSPECT_BINARY +
+                     " features --size 15 2>/dev/null");
+}
+
+// One row per quiet position from the fifth stone on (nothing forced for
+// the side to move, no five to block), scored for its side to move, with
+// the engine's shape sums and rating counts of that position.
+TEST(InspectTool, FeaturesListTheQuietPositionsOfAGame) {
+  // The start of a game between the two brains, scored as a win of the
+  // first stone's side.
+  const char* stones = "8,10 9,6 9,4 6,10 6,7 8,6 6,6 8,5 6,8 6,5 5,7 7,9 7,7 8,7 8,8 8,4 8,3";
+  const ToolRun run = features(std::string("1 ") + stones + "\\n");
+  ASSERT_EQ(run.status, 0);
+  std::istringstream rows(run.out);
+  std::istringstream squares(stones);
+  auto e = std::make_unique<Engine>();
+  e->start_game(15);
+  int quiet = 0, placed = 0;
+  for (std::string sq; squares >> sq; ++placed) {
+    const int me = e->side_to_move, opp = e->opponent;
+    if (placed >= 4 && e->rating_count[opp][RATING_FIVE] == 0 && e->threat_check() == 0) {
+      ++quiet;
+      std::string row;
+      ASSERT_TRUE(std::getline(rows, row)) << "no row before stone " << placed + 1;
+      std::istringstream fields(row);
+      std::vector<std::string> f;
+      for (std::string v; fields >> v;) f.push_back(v);
+      ASSERT_EQ(f.size(), 19u) << row;
+      EXPECT_EQ(f[0], me == 0 ? "1" : "0") << row;
+      EXPECT_EQ(std::stoi(f[1]), e->shape_sum[me]) << row;
+      EXPECT_EQ(std::stoi(f[2]), e->shape_sum[opp]) << row;
+      for (int r = 1; r <= RATING_FIVE; ++r) {
+        EXPECT_EQ(std::stoi(f[2 + r]), e->rating_count[me][r]) << row << " rating " << r;
+        EXPECT_EQ(std::stoi(f[10 + r]), e->rating_count[opp][r]) << row << " rating " << r;
+      }
+    }
+    e->place_stone(std::stoi(sq), std::stoi(sq.substr(sq.find(',') + 1)));
+  }
+  std::string extra;
+  EXPECT_FALSE(std::getline(rows, extra)) << "a row for no quiet position: " << extra;
+  EXPECT_GE(quiet, 8);
+  EXPECT_LT(quiet, placed - 4) << "the game should hold forced positions too";
+
+  // A draw scores a half for both sides; bad games are refused.
+  const ToolRun draw = features(std::string("0.5 ") + stones + "\\n");
+  ASSERT_EQ(draw.status, 0);
+  EXPECT_EQ(occurrences(draw.out, "0.5 "), occurrences(run.out, "\n"));
+  for (const char* bad : {"2 7,7 8,8\\n", "1 7,7 7,7\\n", "1 7,7 15,3\\n", "1 7,7;8,8\\n", "win\\n"}) {
+    const ToolRun run = features(bad);
+    EXPECT_EQ(run.status, 2) << bad;
   }
 }
 
