@@ -24,7 +24,7 @@
 // --plus runs the plus brain instead (find_plus_move): per position its
 // decision, the solver's stones and speed, the alpha-beta's nodes and the
 // move. Fixed depth: the node limits the brain has at 1 s per move, no
-// clock, alpha-beta iterations up to D; the last line, "Plus bench: N",
+// clock, alpha-beta iterations up to D (7 unless given); the last line, "Plus bench: N",
 // counts every stone placed (solver and alpha-beta). With --time MS it plays
 // under that budget with the clock and reports each answer's overrun past
 // the budget. Then a solver suite (positions with wins by fours and by
@@ -247,8 +247,14 @@ int run_plus(int depth, int64_t budget_ms) {
 
 }  // namespace
 
+// Fixed depths when --depth is not given: the exact engine's, and the plus
+// brain's, about what its tree (whose answers to threats cost no depth)
+// reaches in 1 s.
+constexpr int DEFAULT_DEPTH = 9;
+constexpr int DEFAULT_PLUS_DEPTH = 7;
+
 int main(int argc, char** argv) {
-  int depth = 9;
+  int depth = 0;
   int64_t budget_ms = -1;
   int repeat = 1;
   bool plus = false;
@@ -267,6 +273,7 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  if (depth == 0) depth = plus ? DEFAULT_PLUS_DEPTH : DEFAULT_DEPTH;
   if (depth < 2 || repeat < 1 || (budget_ms != -1 && (budget_ms < 1 || budget_ms > INT32_MAX))) {
     usage();
     return 2;
