@@ -302,6 +302,14 @@ int print_position(int argc, char** argv) {
   return 0;
 }
 
+// A game's result as the features list writes it: 1, 0.5 or 0.
+std::optional<double> parse_score(std::string_view text) {
+  if (text == "1") return 1.0;
+  if (text == "0.5") return 0.5;
+  if (text == "0") return 0.0;
+  return std::nullopt;
+}
+
 // One line per finished game on standard input: the score of the side
 // that placed the first stone (1, 0.5 or 0), then the game's stones. For
 // every position from the fifth stone on where nothing is forced (the
@@ -329,11 +337,12 @@ int print_features(int argc, char** argv) {
     ++line_number;
     const std::string_view text = line;
     const std::size_t space = text.find(' ');
-    const std::string_view score_text = text.substr(0, space);
-    const double first_score = score_text == "1" ? 1.0 : score_text == "0.5" ? 0.5 : score_text == "0" ? 0.0 : -1.0;
-    const auto moves = space == std::string_view::npos ? std::nullopt : parse_moves(text.substr(space + 1));
-    if (first_score < 0 || !moves) {
-      std::fprintf(stderr, "quorlith-inspect: line %d is not a score (1, 0.5, 0) and a list of x,y squares\n",
+    const std::optional<double> first_score = parse_score(text.substr(0, space));
+    std::optional<std::vector<Square>> moves;
+    if (space != std::string_view::npos) moves = parse_moves(text.substr(space + 1));
+    if (!first_score || !moves) {
+      std::fprintf(stderr,
+                   "quorlith-inspect: line %d is not a score (1, 0.5 or 0) and a list of x,y squares\n",
                    line_number);
       return EXIT_REFUSED;
     }
@@ -344,7 +353,7 @@ int print_features(int argc, char** argv) {
       const int me = e.side_to_move;
       const int opp = e.opponent;
       if (i >= FIRST_POSITION && e.rating_count[opp][RATING_FIVE] == 0 && e.threat_check() == 0) {
-        const double score = me == 0 ? first_score : 1.0 - first_score;
+        const double score = me == 0 ? *first_score : 1.0 - *first_score;
         w.text(score == 1.0 ? "1" : score == 0.0 ? "0" : "0.5");
         for (const int32_t v : {e.shape_sum[me], e.shape_sum[opp]}) {
           w.text(" ");

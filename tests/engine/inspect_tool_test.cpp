@@ -208,7 +208,8 @@ TEST(InspectTool, FeaturesListTheQuietPositionsOfAGame) {
   const ToolRun draw = features(std::string("0.5 ") + stones + "\\n");
   ASSERT_EQ(draw.status, 0);
   EXPECT_EQ(occurrences(draw.out, "0.5 "), occurrences(run.out, "\n"));
-  for (const char* bad : {"2 7,7 8,8\\n", "1 7,7 7,7\\n", "1 7,7 15,3\\n", "1 7,7;8,8\\n", "win\\n"}) {
+  for (const char* bad :
+       {"2 7,7 8,8\\n", "1 7,7 7,7\\n", "1 7,7 15,3\\n", "1 7,7;8,8\\n", "win\\n"}) {
     const ToolRun run = features(bad);
     EXPECT_EQ(run.status, 2) << bad;
   }

@@ -116,7 +116,8 @@ TEST(PlusTree, AnswersToThreatsDoNotUseUpDepth) {
     e->start_game(15);
     std::istringstream in(puzzle.moves);
     std::string square;
-    while (in >> square) e->place_stone(std::stoi(square), std::stoi(square.substr(square.find(',') + 1)));
+    while (in >> square)
+      e->place_stone(std::stoi(square), std::stoi(square.substr(square.find(',') + 1)));
     PlusTree::RootMove root[MAX_CANDIDATES];
     const int count = root_moves(*e, root);
     const GameState before(*e);
