@@ -328,7 +328,8 @@ void Engine::update_lines(Cell* centre, int s, Cell* saved) {
   walk_lines<true, true>(centre, s, saved, rating_count);
 }
 
-void Engine::preview_move(int x, int y, Preview& out, bool every_rating) const {
+template <bool kAllRatings>
+void Engine::fill_preview(int x, int y, Preview& out) const {
   const int s = side_to_move;
   const Cell& q = cells[x][y];
   std::memcpy(out.rating_count, rating_count, sizeof rating_count);
@@ -336,13 +337,16 @@ void Engine::preview_move(int x, int y, Preview& out, bool every_rating) const {
   --out.rating_count[1][q.rating[1]];
   std::memcpy(out.shape_sum, shape_sum, sizeof shape_sum);
   enter_shapes(q, s, out.shape_sum);
-  if (every_rating)
-    walk_lines<false, true>(&q, s, nullptr, out.rating_count);
-  else
-    walk_lines<false, false>(&q, s, nullptr, out.rating_count);
+  walk_lines<false, kAllRatings>(&q, s, nullptr, out.rating_count);
   out.hash_index = (hash_index + static_cast<uint32_t>(INDEX_KEY[s][y][x])) & HASH_MASK;
   out.hash_check1 = hash_check1 + static_cast<uint32_t>(CHECK_KEY_1[s][y][x]);
   out.hash_check2 = hash_check2 + static_cast<uint32_t>(CHECK_KEY_2[s][y][x]);
+}
+
+void Engine::preview_move(int x, int y, Preview& out) const { fill_preview<false>(x, y, out); }
+
+void Engine::preview_move_every_rating(int x, int y, Preview& out) const {
+  fill_preview<true>(x, y, out);
 }
 
 void Engine::make_move(int x, int y) {

@@ -55,8 +55,8 @@ class Engine final {
   // and the hash words, worked out without placing the stone: the search
   // reads no more than that at most of its leaves. Of the rating counts
   // only those of Ratings 3 to 8, all that the threat check reads, are
-  // exact, the others left as they come, unless every_rating asks for all
-  // of them (an evaluation that reads them does).
+  // exact; the others are left as they come (preview_move_every_rating,
+  // for an evaluation that reads them, keeps them all).
   struct Preview {
     int32_t rating_count[2][9];
     int32_t shape_sum[2];
@@ -66,7 +66,8 @@ class Engine final {
   };
   // Fills `out` for a stone of side_to_move on the playable EMPTY cell
   // (x, y). Changes nothing.
-  void preview_move(int x, int y, Preview& out, bool every_rating = false) const;
+  void preview_move(int x, int y, Preview& out) const;
+  void preview_move_every_rating(int x, int y, Preview& out) const;
 
   // What a search's horizon sees after a stone of side_to_move on the
   // playable EMPTY cell (x, y), for the side then to move: the threat
@@ -216,7 +217,11 @@ class Engine final {
   // A stone of side_to_move on (x, y) previewed into `after` and counted in
   // nodes, with the history entry make_move would leave above the last
   // stone; the board stays as it is (search/threat.cpp).
-  void preview_stone(int x, int y, Preview& after, bool every_rating = false);
+  void preview_stone(int x, int y, Preview& after);
+  // The history entry and node count of a previewed stone (preview_stone).
+  void note_previewed_stone(int x, int y);
+  template <bool kAllRatings>
+  void fill_preview(int x, int y, Preview& out) const;
   // threat_check() of the position after the stone preview_stone(x, y)
   // previewed, from the counts when they decide it.
   int32_t threat_check_after(int x, int y, const Preview& after);

@@ -78,8 +78,12 @@ int32_t Engine::threat_check() {
   return verdict.answer;
 }
 
-void Engine::preview_stone(int x, int y, Preview& after, bool every_rating) {
-  preview_move(x, y, after, every_rating);
+void Engine::preview_stone(int x, int y, Preview& after) {
+  preview_move(x, y, after);
+  note_previewed_stone(x, y);
+}
+
+void Engine::note_previewed_stone(int x, int y) {
   nodes = static_cast<int32_t>(static_cast<uint32_t>(nodes) + 1u);
   move_history[move_count] = Point{static_cast<uint8_t>(x), static_cast<uint8_t>(y)};
   box_min_history[move_count] = box_min;
@@ -125,7 +129,8 @@ int32_t Engine::horizon_counts_after(int x, int y, Preview& after) {
     undo_stone();
     return forced;
   }
-  preview_stone(x, y, after, true);
+  preview_move_every_rating(x, y, after);
+  note_previewed_stone(x, y);
   return threat_check_after(x, y, after);
 }
 
