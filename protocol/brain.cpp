@@ -21,13 +21,21 @@ class PlusBrain final : public Brain {
   std::string_view about() const override {
     return "name=\"Quorlith Plus\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\"";
   }
-  void new_game() override { memory_.clear(); }
+  void new_game() override { player_->new_game(); }
+  void before_search(const GameSettings& settings) override {
+    plus::MatchInfo info;
+    info.timeout_match_ms = settings.timeout_match;
+    info.time_left_ms = settings.time_left;
+    info.time_left_sent = settings.time_left_sent;
+    info.max_memory_bytes = settings.max_memory;
+    player_->set_match_info(info);
+  }
   bool find_move(Engine& engine, int* x_out, int* y_out) override {
-    return find_plus_move(engine, memory_, x_out, y_out);
+    return player_->find_move(engine, x_out, y_out);
   }
 
  private:
-  PlusMemory memory_;
+  std::unique_ptr<plus::PlusPlayer> player_ = std::make_unique<plus::PlusPlayer>();
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "engine/engine.h"
+#include "protocol/settings.h"
 
 namespace quorlith {
 
@@ -18,6 +19,9 @@ class Brain {
   [[nodiscard]] virtual std::string_view about() const = 0;
   // A new game has started on a fresh engine.
   virtual void new_game() {}
+  // The settings as they stand just before a searched move (the match
+  // clock, the memory limit); the exact brain reads none of them.
+  virtual void before_search(const GameSettings& settings) { (void)settings; }
   // The move to play under the engine's time_per_move_ms and max_depth, in
   // protocol coordinates; the stone is not placed. False only when the
   // board has no empty cell.
@@ -26,7 +30,7 @@ class Brain {
 
 // pbrain-quorlith: the exact engine's iterative deepening.
 Brain& exact_brain();
-// pbrain-quorlith-plus: threat-space proofs around the same alpha-beta.
+// pbrain-quorlith-plus: a search of its own on a board of its own.
 std::unique_ptr<Brain> make_plus_brain();
 
 }  // namespace quorlith

@@ -114,6 +114,7 @@ void FrontEnd::searched_move(int32_t budget_ms) {
 
   int x = -1;
   int y = -1;
+  brain_.before_search(settings_);
   bool found = brain_.find_move(engine, &x, &y);
   if (found && !engine.is_open_square(x, y)) {
     // The search promises an empty cell; should it ever fail, the first free

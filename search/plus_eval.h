@@ -1,41 +1,70 @@
-// The plus brain's static evaluation: the exact engine's shape sums, and
-// for each side how many empty cells give it each kind of threat. The side
-// to move spends its threats first, so the two sides' cells weigh
-// differently: a cell where the side to move makes an open three is worth
-// something, the same cell of the opponent's costs something only when it
-// is a four-three or an open four in waiting.
+// The plus brain's judgement of a position and of a move, both read off
+// the board's patterns.
+//
+// The evaluation is linear in the counts the board keeps: for each side,
+// how many (empty cell, line) pairs hold each LinePattern and how many
+// empty cells hold each Combo (the shapes on each line, and their
+// combinations across the lines of a cell: a four with an open three, two
+// open threes, ...). The side to move plays its threats first, so its own
+// counts and the opponent's have separate weights.
+//
+// A move's score, for ordering and for cutting the move list, is what the
+// stone makes for the side to move plus what it takes from the opponent.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 
-namespace quorlith {
+#include "engine/position.h"
 
-// Per Rating (1 to 7), in shape-sum units, what each of the first two cells
-// of that Rating is worth to the side to move (ours) and to its opponent
-// (theirs, counted against the side to move). Fitted by logistic
-// regression of game results on the quiet positions of 729 games between
-// the two brains, the fit's shape-sum weight being the unit:
-//   tools/fit-evaluation --inspect build/release/tools/quorlith-inspect
-//                        tools/games/plus-vs-exact.jsonl
-// Ratings 7 and 8 of the side to move, and 8 of the opponent, never reach
-// an evaluation: the threat check ends those nodes.
-inline constexpr int32_t OWN_THREAT_WEIGHT[9] = {0, 48, 113, 13, 28, 108, 285, 0, 0};
-inline constexpr int32_t ENEMY_THREAT_WEIGHT[9] = {0, 10, -76, 31, -1, -96, -156, -132, 0};
-// Cells of one Rating beyond this many add nothing: two threats already
-// ask for more answers than one stone gives.
-inline constexpr int32_t THREAT_CELLS_COUNTED = 2;
+namespace quorlith::plus {
 
-// Value for side `me`, to move, of a position with these rating counts and
-// shape sums.
-inline int32_t plus_evaluate(const int32_t (&counts)[2][9], const int32_t (&shape)[2], int me) {
-  const int opp = 1 - me;
-  int32_t v = shape[me] - shape[opp];
-  for (int r = 1; r <= 7; ++r) {
-    v += OWN_THREAT_WEIGHT[r] * std::min(counts[me][r], THREAT_CELLS_COUNTED);
-    v += ENEMY_THREAT_WEIGHT[r] * std::min(counts[opp][r], THREAT_CELLS_COUNTED);
-  }
+struct EvalWeights {
+  int16_t own_line[LINE_PATTERN_COUNT];
+  int16_t own_combo[COMBO_COUNT];
+  int16_t their_line[LINE_PATTERN_COUNT];
+  int16_t their_combo[COMBO_COUNT];
+};
+
+// Fitted by logistic regression of game results on quiet positions (see
+// tools/fit-evaluation); the header is rewritten by that tool.
+//                                DEAD  OL  B1  F1  B2  F2  B3  F3  B4  F4  DF  FIVE
+inline constexpr EvalWeights EVAL_WEIGHTS = {
+    /* own_line    */ {0, 0, 0, 1, 2, 6, 4, 14, 8, 20, 20, 0},
+    //                 NONE FORB F2 B3 F2X2 B3+ F3 F3+ F3X2 B4 B4+ B4F3 F4 FIVE
+    /* own_combo   */ {0, 0, 2, 3, 10, 10, 15, 30, 150, 10, 25, 300, 0, 0},
+    /* their_line  */ {0, 0, 0, 1, 2, 5, 4, 12, 8, 20, 20, 0},
+    /* their_combo */ {0, 0, 2, 3, 8, 8, 12, 25, 80, 10, 20, 100, 150, 0},
+};
+
+// Value of the position for the side to move.
+inline int32_t evaluate(const Position& pos, const EvalWeights& w = EVAL_WEIGHTS) {
+  const int me = pos.side_to_move();
+  const int16_t* own_lines = pos.line_counts(me);
+  const int16_t* their_lines = pos.line_counts(1 - me);
+  const int16_t* own_combos = pos.combo_counts(me);
+  const int16_t* their_combos = pos.combo_counts(1 - me);
+  int32_t v = 0;
+  for (int p = LINE_B2; p < LINE_FIVE; ++p) v += w.own_line[p] * own_lines[p] - w.their_line[p] * their_lines[p];
+  for (int c = COMBO_F2; c < COMBO_FIVE; ++c) v += w.own_combo[c] * own_combos[c] - w.their_combo[c] * their_combos[c];
   return v;
 }
 
-}  // namespace quorlith
+// Move scores: per Combo of the side to move (what the stone makes) and of
+// the opponent (what it takes away), plus per LinePattern of each line.
+//                                             NONE FORB F2 B3 F2X2 B3+ F3 F3+ F3X2 B4 B4+ B4F3 F4  FIVE
+inline constexpr int16_t OWN_MOVE_SCORE[COMBO_COUNT] = {0, 0, 8, 8, 20, 25, 30, 50, 200, 30, 60, 400, 1000, 10000};
+inline constexpr int16_t THEIR_MOVE_SCORE[COMBO_COUNT] = {0, 0, 5, 5, 15, 18, 22, 35, 150, 22, 45, 300, 800, 5000};
+//                                                    DEAD OL B1 F1 B2 F2 B3 F3 B4 F4 DF FIVE
+inline constexpr int16_t OWN_LINE_SCORE[LINE_PATTERN_COUNT] = {0, 0, 0, 1, 2, 4, 4, 8, 8, 16, 16, 0};
+inline constexpr int16_t THEIR_LINE_SCORE[LINE_PATTERN_COUNT] = {0, 0, 0, 1, 2, 3, 3, 6, 6, 12, 12, 0};
+
+inline int32_t move_score(const Position& pos, int cell) {
+  const int me = pos.side_to_move();
+  const int opp = 1 - me;
+  int32_t s = OWN_MOVE_SCORE[pos.combo(cell, me)] + THEIR_MOVE_SCORE[pos.combo(cell, opp)];
+  for (int k = 0; k < 4; ++k)
+    s += OWN_LINE_SCORE[pos.pattern(cell, k, me)] + THEIR_LINE_SCORE[pos.pattern(cell, k, opp)];
+  return s;
+}
+
+}  // namespace quorlith::plus

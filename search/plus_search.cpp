@@ -1,239 +1,201 @@
 #include "search/plus_search.h"
 
 #include <algorithm>
-#include <limits>
 
-#include "engine/evaluation.h"
 #include "engine/platform.h"
-#include "patterns/pattern_rules.h"
-#include "search/move_order.h"
 
-namespace quorlith {
+namespace quorlith::plus {
 
 namespace {
 
-// Solver stones per millisecond assumed when a budget becomes node limits
-// (quorlith-bench --plus measures about 2 million per second on a busy
-// machine). The clock ends each phase too, whichever comes first.
-constexpr int64_t SOLVER_NODES_PER_MS = 2000;
 // Kept back from the end of the budget so that the reply reaches the
-// manager inside it, on a busy machine too: 1/20 of the budget, at most
-// 50 ms.
+// manager inside it on a busy machine too: a twentieth, at most 50 ms.
 constexpr int32_t MAX_RESERVE_MS = 50;
-// Moves step 6 looks at, at most, before it plays the principal move.
-constexpr int MAX_VERIFIED_MOVES = 4;
-// Stones a candidate's check may place at least, however many candidates
-// share the phase.
-constexpr int64_t MIN_CHECK_NODES = 2000;
-// A deadline no untimed search comes near.
-constexpr int64_t FAR_AWAY_MS = std::numeric_limits<int64_t>::max() / 4;
+// Without a match clock to share out, no iteration starts after this share
+// of the budget: the next one would take two or three times as long as
+// all before it, and would seldom finish.
+constexpr int64_t OPTIMUM_SHARE_PERCENT = 55;
+// With a match clock, the stones a side is taken to still have to play:
+// a game of 15 x 15 lasts 30 to 60 stones a side, and a search saved for
+// later is worth more than one spent now.
+constexpr int MIN_STONES_TO_COME = 12;
+constexpr int STONES_TO_COME_AT_START = 35;
+// The stones of the own win by fours step 2 looks for, and its share of
+// the budget in solver stones (about 2000 stones per millisecond).
+constexpr int ROOT_VCF_FOURS = 40;
+constexpr int64_t ROOT_VCF_NODES_PER_MS = 100;
+constexpr int64_t ROOT_VCF_MIN_NODES = 5000;
+// The own win by threes and fours of step 2: its depth in attacking
+// stones, and its share of the time plan's optimum.
+constexpr int ROOT_VCT_DEPTH = 12;
+constexpr int64_t ROOT_VCT_SHARE_PERCENT = 15;
+constexpr int64_t ROOT_VCT_NODES_PER_MS = 1000;
+constexpr int64_t ROOT_VCT_UNTIMED_NODES = 500000;
 
-// Tiers of a root candidate by what the opponent has after it.
-constexpr int SAFE = 0;         // no win found for the opponent
-constexpr int LOSES_VCT = 1;    // the opponent wins by threes and fours
-constexpr int LOSES_VCF = 2;    // the opponent wins by fours
-
-bool write_answer(int x, int y, int* x_out, int* y_out) {
-  *x_out = x - BORDER;
-  *y_out = y - BORDER;
+bool write(int cell, int* x_out, int* y_out) {
+  *x_out = Position::x_of(cell);
+  *y_out = Position::y_of(cell);
   return true;
 }
 
 }  // namespace
 
-PlusPlan plus_plan_for(int32_t budget_ms) {
-  PlusPlan plan;
-  const int64_t nodes_per_permille = int64_t{std::max(budget_ms, 1)} * SOLVER_NODES_PER_MS / 1000;
-  plan.own_vcf_end_permille = 50;
-  plan.own_vct_end_permille = 300;
-  plan.threat_end_permille = 400;
-  plan.check_end_permille = 500;
-  plan.search_end_permille = 700;
-  plan.own_vcf_nodes = nodes_per_permille * 50;
-  plan.own_vct_nodes = nodes_per_permille * 250;
-  plan.threat_nodes = nodes_per_permille * 100;
-  plan.check_nodes = nodes_per_permille * 150;
-  plan.verify_nodes = nodes_per_permille * 300;
+int64_t table_bytes_for(int64_t max_memory_bytes) {
+  if (max_memory_bytes <= 0) return DEFAULT_TABLE_BYTES;
+  return std::clamp<int64_t>(max_memory_bytes - MEMORY_BESIDE_TABLE, TranspositionTable::MIN_BYTES,
+                             LARGEST_TABLE_BYTES);
+}
+
+TimePlan time_plan_for(int32_t budget_ms, const MatchInfo& match, int stones_on_board, int64_t start_ms) {
+  TimePlan plan;
   plan.timed = true;
+  plan.start_ms = start_ms;
+  const int32_t budget = std::max(budget_ms, 1);
+  const int32_t reserve = std::min(budget / 20, MAX_RESERVE_MS);
+  plan.maximum_ms = std::max(budget - reserve, 1);
+  plan.optimum_ms = plan.maximum_ms * OPTIMUM_SHARE_PERCENT / 100;
+  if (match.timeout_match_ms > 0 && match.time_left_sent) {
+    const int to_come = std::max(MIN_STONES_TO_COME, STONES_TO_COME_AT_START - stones_on_board / 4);
+    const int64_t share = std::max<int64_t>(match.time_left_ms, 0) / to_come;
+    plan.optimum_ms = std::min(plan.optimum_ms, share);
+    // Never more than a few shares on one move, however unsettled.
+    plan.maximum_ms = std::min(plan.maximum_ms, std::max<int64_t>(4 * share, 1));
+  }
+  plan.optimum_ms = std::max<int64_t>(plan.optimum_ms, 1);
   return plan;
 }
 
-bool find_plus_move(Engine& e, PlusMemory& memory, int* x_out, int* y_out, PlusReport* report) {
-  if (e.time_per_move_ms <= 0) e.time_per_move_ms = DEFAULT_TIME_PER_MOVE_MS;
-  return find_plus_move(e, memory, plus_plan_for(e.time_per_move_ms), x_out, y_out, report);
+PlusPlayer::PlusPlayer() { tree_.set_table_bytes(static_cast<size_t>(table_bytes_for(0))); }
+
+void PlusPlayer::new_game() {
+  tree_.clear();
+  vct_.clear();
+  position_.start(position_.size(), rule_);
 }
 
-bool find_plus_move(Engine& e, PlusMemory& memory, const PlusPlan& plan, int* x_out, int* y_out,
-                    PlusReport* report) {
-  ThreatSolver& solver = memory.solver;
-  PlusReport local;
-  PlusReport& rep = report != nullptr ? *report : local;
-  rep = PlusReport{};
-  if (e.time_per_move_ms <= 0) e.time_per_move_ms = DEFAULT_TIME_PER_MOVE_MS;
-  if (e.max_depth < 2) e.max_depth = DEFAULT_MAX_DEPTH;
+void PlusPlayer::set_match_info(const MatchInfo& info) {
+  if (info.max_memory_bytes != match_.max_memory_bytes)
+    tree_.set_table_bytes(static_cast<size_t>(table_bytes_for(info.max_memory_bytes)));
+  match_ = info;
+}
+
+Position& PlusPlayer::follow(const Engine& engine) {
+  Position& pos = position_;
+  if (pos.size() != engine.size || pos.rule() != rule_) pos.start(engine.size, rule_);
+  auto cell_of_stone = [&](int i) {
+    const Point p = engine.move_history[i];
+    return Position::cell_of(p.x - BORDER, p.y - BORDER);
+  };
+  int common = 0;
+  while (common < pos.move_count() && common < engine.move_count && pos.move_at(common) == cell_of_stone(common))
+    ++common;
+  while (pos.move_count() > common) pos.undo_move();
+  for (int i = common; i < engine.move_count; ++i) pos.make_move(cell_of_stone(i));
+  return pos;
+}
+
+bool PlusPlayer::find_move(const Engine& engine, int* x_out, int* y_out, MoveReport* report,
+                           SearchObserver* observer, const TimePlan* plan) {
+  MoveReport local;
+  MoveReport& rep = report != nullptr ? *report : local;
+  rep = MoveReport{};
   const int64_t start = clock_ms();
-  const int32_t budget = e.time_per_move_ms;
-  auto phase_end = [&](int32_t permille) {
-    return plan.timed ? start + int64_t{budget} * permille / 1000 : FAR_AWAY_MS;
-  };
-  const int32_t reserve = std::min(budget / 20, MAX_RESERVE_MS);
-  const int64_t search_end = plan.timed ? start + budget - reserve : FAR_AWAY_MS;
-
-  // 1. The root candidates, as the exact root builds them; a root without
-  //    any scoring cell takes every neighbour cell.
-  e.clear_search_without_deadline();
-  ScoredMove list[MAX_CANDIDATES];
-  const int count = candidates_or_neighbours(e, list);
-  rep.candidates = count;
-  if (count == 0) {
-    rep.decision = PlusReport::Decision::NO_CANDIDATE;
-    return e.find_best_move(x_out, y_out);
+  Position& pos = follow(engine);
+  const int32_t budget = engine.time_per_move_ms > 0 ? engine.time_per_move_ms : DEFAULT_TIME_PER_MOVE_MS;
+  const TimePlan timing = plan != nullptr ? *plan : time_plan_for(budget, match_, pos.move_count(), start);
+  rep.optimum_ms = timing.optimum_ms;
+  rep.maximum_ms = timing.maximum_ms;
+  const int max_depth = engine.max_depth >= 2 ? engine.max_depth : DEFAULT_MAX_DEPTH;
+  int cell = Position::NO_CELL;
+  bool found = false;
+  switch (rule_) {
+    case Rule::FREESTYLE: found = choose<Rule::FREESTYLE>(pos, max_depth, timing, &cell, rep, observer); break;
+    case Rule::STANDARD: found = choose<Rule::STANDARD>(pos, max_depth, timing, &cell, rep, observer); break;
+    case Rule::RENJU: found = choose<Rule::RENJU>(pos, max_depth, timing, &cell, rep, observer); break;
   }
-  if (count == 1) {
-    rep.decision = PlusReport::Decision::SINGLE_REPLY;
-    rep.kept = 1;
-    return write_answer(list[0].x, list[0].y, x_out, y_out);
+  rep.elapsed_ms = clock_ms() - start;
+  if (!found) {
+    // Nothing in reach (an empty board, or only forbidden cells): the
+    // first empty cell from the centre outwards.
+    const int n = pos.size();
+    for (int r = 0; r <= n && !found; ++r)
+      for (int y = n / 2 - r; y <= n / 2 + r && !found; ++y)
+        for (int x = n / 2 - r; x <= n / 2 + r && !found; ++x)
+          if (pos.on_board(x, y) && pos.is_empty(Position::cell_of(x, y))) {
+            cell = Position::cell_of(x, y);
+            found = true;
+          }
   }
-  sort_by_score(list, count);
-
-  const int64_t solver_start = clock_ms();
-  auto solved = [&](bool found) {
-    rep.solver_nodes += solver.nodes();
-    rep.solver_ms = clock_ms() - solver_start;
-    return found;
-  };
-  Point win{};
-
-  // 2. Our own proven wins. A win by threes is trusted only when its first
-  //    stone does not leave the opponent a win by fours at the full VCF
-  //    depth (the VCT itself looks for those at a shorter depth).
-  if (solved(solver.solve_vcf(e, SolveLimits{plan.own_vcf_nodes, phase_end(plan.own_vcf_end_permille)}, &win))) {
-    rep.decision = PlusReport::Decision::OWN_VCF;
-    return write_answer(win.x, win.y, x_out, y_out);
-  }
-  if (solved(solver.solve_vct(e, SolveLimits{plan.own_vct_nodes, phase_end(plan.own_vct_end_permille)}, &win))) {
-    e.make_move(win.x, win.y);
-    Point reply{};
-    const bool refuted = solved(solver.solve_vcf(e, SolveLimits{plan.threat_nodes, search_end}, &reply));
-    e.undo_stone();
-    if (!refuted) {
-      rep.decision = PlusReport::Decision::OWN_VCT;
-      return write_answer(win.x, win.y, x_out, y_out);
-    }
-  }
-
-  // 3. What the opponent threatens: its win by fours, and its win by
-  //    threes and fours, were it to move now. A stone of ours only takes
-  //    from the opponent's lines, so when it threatens nothing no candidate
-  //    needs a check; a search stopped by its limits may have missed a
-  //    threat, so the candidates are checked then too.
-  const SolveLimits threat_limits{plan.threat_nodes, phase_end(plan.threat_end_permille)};
-  const bool vcf_threat = solved(solver.solve_vcf_after_pass(e, threat_limits, &win));
-  int vct_depth = 0;  // the depth of the threat by threes and fours
-  if (solved(solver.solve_vct_after_pass(e, threat_limits, &win))) vct_depth = solver.last_vct_depth();
-  const bool unsure = solver.stopped();
-  rep.threat = vcf_threat ? -1 : vct_depth;
-
-  // 4. Against a threat each candidate is checked: does the opponent
-  //    still win after it, by fours, or by threes and fours? Most answers
-  //    that do not stop the threat fall at once (the table and the hint
-  //    hold the threat's proof); the rest use up their node limit. So the
-  //    checks go in rounds while the phase lasts: every candidate with a
-  //    small limit first, then the ones whose check was stopped again with
-  //    four times the limit, and so on. What is found to lose is dropped;
-  //    a candidate whose last check was stopped, or that the phase had no
-  //    time for, stays and is checked again in step 6, should it be the one
-  //    to play.
-  const bool threatened = vcf_threat || vct_depth > 0 || unsure;
-  const int me = e.side_to_move;
-  auto opponent_wins_after = [&](const ScoredMove& m, const SolveLimits& limits) {
-    solver.set_hint_stone(Point{static_cast<uint8_t>(m.x), static_cast<uint8_t>(m.y)}, me);
-    e.make_move(m.x, m.y);
-    Point reply{};
-    int result = SAFE;
-    if (solved(solver.solve_vcf(e, limits, &reply)))
-      result = LOSES_VCF;
-    else if (solved(solver.solve_vct(e, limits, &reply)))
-      result = LOSES_VCT;
-    e.undo_stone();
-    solver.clear_hint_stone();
-    return result;
-  };
-  int tier[MAX_CANDIDATES] = {};
-  bool checked[MAX_CANDIDATES] = {};
-  bool open[MAX_CANDIDATES] = {};  // the last check was stopped
-  if (threatened) {
-    const int64_t check_end = phase_end(plan.check_end_permille);
-    const int64_t spent_before = rep.solver_nodes;
-    auto phase_over = [&] {
-      return rep.solver_nodes - spent_before >= plan.check_nodes || (plan.timed && clock_ms() >= check_end);
-    };
-    int64_t limit = std::max<int64_t>(plan.check_nodes / count / 16, MIN_CHECK_NODES);
-    bool any_open = true;
-    for (int round = 0; any_open && !phase_over(); ++round, limit *= 4) {
-      any_open = false;
-      for (int i = 0; i < count && !phase_over(); ++i) {
-        if (round > 0 && !open[i]) continue;
-        tier[i] = opponent_wins_after(list[i], SolveLimits{limit, check_end});
-        checked[i] = true;
-        open[i] = tier[i] == SAFE && solver.stopped();
-        any_open = any_open || open[i];
-      }
-    }
-  }
-  const int best_tier = *std::min_element(tier, tier + count);
-  PlusTree::RootMove root[MAX_CANDIDATES];
-  bool root_checked[MAX_CANDIDATES] = {};
-  int kept = 0;
-  bool unchecked = false;
-  for (int i = 0; i < count; ++i) {
-    if (tier[i] == LOSES_VCF) ++rep.lose_to_vcf;
-    if (tier[i] == LOSES_VCT) ++rep.lose_to_vct;
-    if (tier[i] != best_tier) continue;
-    root[kept].move = list[i];
-    root_checked[kept] = (checked[i] && !open[i]) || !threatened;
-    unchecked = unchecked || !root_checked[kept];
-    ++kept;
-  }
-  rep.kept = kept;
-
-  // 5. The plus tree over what is left, to the end of the budget, or
-  //    earlier when step 6 may have to check moves. A single candidate
-  //    left needs no search.
-  rep.decision = PlusReport::Decision::SEARCHED;
-  if (kept == 1) return write_answer(root[0].move.x, root[0].move.y, x_out, y_out);
-  const int64_t tree_end = unchecked ? std::min(search_end, phase_end(plan.search_end_permille)) : search_end;
-  const PlusTree::Result found =
-      memory.tree.search(e, root, kept, std::min<int>(e.max_depth, DEEPEST_SEARCH), tree_end, &solver);
-  rep.depth_reached = found.depth_reached;
-  rep.value = found.value;
-  rep.search_nodes = found.nodes;
-
-  // 6. The move to play: the tree's best, then the others by the deepest
-  //    value each got (the entries carry the root move's index in x). The
-  //    first that step 4 found safe, or that the tree proved to win, is
-  //    played; any other is checked now with what is left of the budget,
-  //    and played unless the opponent wins after it (a check that runs out
-  //    of time cannot tell, and the move is played). Failing all that, the
-  //    tree's best.
-  ScoredMove order[MAX_CANDIDATES];
-  for (int i = 0; i < kept; ++i) {
-    const int32_t key =
-        i == found.best ? INT32_MAX : root[i].depth * (2 * ROOT_BOUND + 1) + root[i].value + ROOT_BOUND;
-    order[i] = ScoredMove{static_cast<int16_t>(i), 0, key};
-  }
-  sort_by_score(order, kept);
-  for (int i = 0; i < kept && i < MAX_VERIFIED_MOVES; ++i) {
-    const PlusTree::RootMove& rm = root[order[i].x];
-    if (root_checked[order[i].x] || rm.value >= MATE_BAND) return write_answer(rm.move.x, rm.move.y, x_out, y_out);
-    if (plan.timed && clock_ms() >= search_end) break;
-    ++rep.verified;
-    if (opponent_wins_after(rm.move, SolveLimits{plan.verify_nodes, search_end}) == SAFE)
-      return write_answer(rm.move.x, rm.move.y, x_out, y_out);
-    ++rep.lose_to_vct;
-  }
-  const PlusTree::RootMove& best = root[found.best];
-  return write_answer(best.move.x, best.move.y, x_out, y_out);
+  if (!found) return false;
+  return write(cell, x_out, y_out);
 }
 
-}  // namespace quorlith
+template <Rule R>
+bool PlusPlayer::choose(Position& pos, int max_depth, const TimePlan& plan, int* cell, MoveReport& rep,
+                        SearchObserver* observer) {
+  const int me = pos.side_to_move();
+  // 1. The fours.
+  const Forced forced = forced_by_fours<R>(pos, 0);
+  if (forced.block != Position::NO_CELL || forced.value > 0) {
+    rep.decision = MoveReport::Decision::FOURS;
+    rep.value = forced.value;
+    if (forced.block != Position::NO_CELL)
+      *cell = forced.block;
+    else
+      *cell = find_four_cell(pos, me, forced.value == win_at(1) ? COMBO_FIVE : COMBO_F4);
+    rep.moves = 1;
+    return true;
+  }
+
+  // 2. Our own win by fours.
+  const int64_t vcf_nodes =
+      plan.timed ? std::max(ROOT_VCF_MIN_NODES, plan.maximum_ms * ROOT_VCF_NODES_PER_MS) : ROOT_VCF_MIN_NODES * 4;
+  int first = Position::NO_CELL;
+  const int plies = tree_.vcf().solve<R>(pos, ROOT_VCF_FOURS, vcf_nodes, &first);
+  rep.nodes += tree_.vcf().nodes();
+  if (plies > 0 && first != Position::NO_CELL) {
+    rep.decision = MoveReport::Decision::OWN_VCF;
+    rep.value = win_at(plies);
+    rep.moves = 1;
+    *cell = first;
+    return true;
+  }
+
+  // ... and by threes and fours.
+  const int64_t vct_ms = plan.timed ? std::max<int64_t>(plan.optimum_ms * ROOT_VCT_SHARE_PERCENT / 100, 1) : 0;
+  const int64_t vct_nodes = plan.timed ? vct_ms * ROOT_VCT_NODES_PER_MS : ROOT_VCT_UNTIMED_NODES;
+  const int64_t vct_deadline = plan.timed ? plan.start_ms + vct_ms : INT64_MAX;
+  const int vct_plies = vct_.solve<R>(pos, ROOT_VCT_DEPTH, vct_nodes, vct_deadline, &first);
+  rep.nodes += vct_.nodes();
+  if (vct_plies > 0 && first != Position::NO_CELL) {
+    rep.decision = MoveReport::Decision::OWN_VCT;
+    rep.value = win_at(vct_plies);
+    rep.moves = 1;
+    *cell = first;
+    return true;
+  }
+
+  // 3. The moves.
+  PlusMove moves[MAX_MOVES];
+  const int count = must_answer_three(pos) ? answers_to_three<R>(pos, moves) : all_moves<R>(pos, moves);
+  rep.moves = count;
+  if (count == 0) return false;
+  if (count == 1) {
+    rep.decision = MoveReport::Decision::SINGLE;
+    *cell = moves[0].cell;
+    return true;
+  }
+
+  // 4. The alpha-beta.
+  for (int i = 0; i < count; ++i) root_[i] = RootMove{moves[i].cell, moves[i].score, -INFINITE_SCORE, 0};
+  const TreeResult result = tree_.search<R>(pos, root_, count, max_depth, plan, observer);
+  rep.decision = MoveReport::Decision::SEARCHED;
+  rep.depth = result.depth;
+  rep.seldepth = result.seldepth;
+  rep.value = result.value;
+  rep.nodes += result.nodes;
+  *cell = root_[result.best].cell;
+  return true;
+}
+
+}  // namespace quorlith::plus

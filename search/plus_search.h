@@ -1,93 +1,104 @@
-// The plus brain's move search: threat-space proofs at the root around its
-// own alpha-beta (search/plus_tree.h).
+// The plus brain's move: the phases around its alpha-beta.
 //
-//   1. forced replies (our five point, the block of theirs, a single
-//      candidate) are played at once;
-//   2. a win by fours of our own, then a win by threes and fours, is played
-//      at once;
-//   3. when the opponent, were it to move, would win by fours or by threes
-//      and fours, every root candidate after which it still wins is
-//      dropped, unless every candidate loses (those that lose least stay);
-//   4. the rest of the budget deepens the plus tree over the candidates
-//      that are left; against a threat its best moves are then
-//      checked with a full VCT for the opponent before one is played.
+//   1. the fours decide: a five is made, an open four made, a five blocked;
+//   2. a win by fours of our own is played at once, then one by threes and
+//      fours;
+//   3. the moves: the answers to an open three of the opponent's, or every
+//      move in reach; a single one is played at once;
+//   4. the alpha-beta deepens over them under the time plan, and its best
+//      move is played.
+//
+// The plus brain keeps a board of its own (engine/position.h), brought to
+// the front end's stones before each search, and its tree's table from
+// move to move.
 #pragma once
 
 #include <cstdint>
 
 #include "engine/engine.h"
+#include "engine/position.h"
 #include "search/plus_tree.h"
-#include "search/threat_space.h"
+#include "search/plus_vct.h"
 
-namespace quorlith {
+namespace quorlith::plus {
 
-// How a budget is spent. Each solver phase ends at its share of the budget
-// (counted from the start of the move) or at its node limit, whichever
-// comes first; the alpha-beta runs to the end of the budget.
-struct PlusPlan {
-  int64_t own_vcf_nodes = 0;
-  int64_t own_vct_nodes = 0;
-  int64_t threat_nodes = 0;  // the opponent's wins were it to move now
-  int64_t check_nodes = 0;   // all candidate checks together
-  int64_t verify_nodes = 0;  // each check of the move to play
-  // Where each phase ends, in thousandths of the budget from the start.
-  int32_t own_vcf_end_permille = 0;
-  int32_t own_vct_end_permille = 0;
-  int32_t threat_end_permille = 0;
-  int32_t check_end_permille = 0;
-  int32_t search_end_permille = 0;  // the alpha-beta's, against a threat
-  // Whether the clock limits the phases at all; without it only the node
-  // limits and the depth do (tests and the bench, which must repeat).
-  bool timed = true;
+// What the manager told about time and memory (INFO values; 0 or less:
+// not told).
+struct MatchInfo {
+  int32_t timeout_match_ms = 0;
+  int32_t time_left_ms = 0;
+  bool time_left_sent = false;
+  int64_t max_memory_bytes = 0;
 };
 
-// The plan the plus brain plays with under a budget of `budget_ms`.
-PlusPlan plus_plan_for(int32_t budget_ms);
-
-// What one plus search did, for the bench and the tests.
-struct PlusReport {
+// What one search did, for the bench, the tests and the board.
+struct MoveReport {
   enum class Decision {
-    SINGLE_REPLY,  // one candidate only (a five, a forced block)
-    OWN_VCF,       // a proven win by fours
-    OWN_VCT,       // a proven win by threes and fours
-    SEARCHED,      // alpha-beta over the candidates left
-    NO_CANDIDATE,  // left to the exact search (no neighbour cell)
+    FOURS,     // step 1: a five, an open four or a forced block
+    OWN_VCF,   // step 2
+    OWN_VCT,   // step 2
+    SINGLE,    // step 3: one move only
+    SEARCHED,  // step 4
   };
   Decision decision = Decision::SEARCHED;
-  int candidates = 0;    // root candidates before the filter
-  int threat = 0;        // the opponent's threat: 0 none, -1 by fours,
-                         // else the depth of its win by threes and fours
-  int lose_to_vcf = 0;   // after which the opponent wins by fours
-  int lose_to_vct = 0;   // ... by threes and fours (not by fours)
-  int kept = 0;          // candidates the alpha-beta searched
-  int verified = 0;      // moves checked after the alpha-beta
-  int64_t solver_nodes = 0;
-  int64_t solver_ms = 0;
-  int64_t search_nodes = 0;
-  int depth_reached = 0;  // deepest alpha-beta iteration that finished
-  int32_t value = 0;      // its root value
+  int moves = 0;          // root moves searched
+  int depth = 0;          // deepest iteration that finished
+  int seldepth = 0;
+  int32_t value = 0;      // its value, for the side to move
+  int64_t nodes = 0;      // tree and solver stones
+  int64_t elapsed_ms = 0;
+  int64_t optimum_ms = 0;  // the time plan
+  int64_t maximum_ms = 0;
 };
 
-// What the plus brain keeps from move to move: the solvers' table and its
-// own tree's. A new game forgets both (they know positions, not board
-// sizes).
-struct PlusMemory {
-  ThreatSolver solver;
-  PlusTree tree;
-  void clear() {
-    solver.clear();
-    tree.clear();
-  }
+// Memory the plus brain takes beside its table, and the table's size when
+// the manager sets no limit (a limit of 0 means none). The table never
+// makes the whole pass the limit it is given.
+constexpr int64_t MEMORY_BESIDE_TABLE = int64_t{40} << 20;
+constexpr int64_t DEFAULT_TABLE_BYTES = int64_t{64} << 20;
+constexpr int64_t LARGEST_TABLE_BYTES = int64_t{1} << 30;
+// The table's share of a memory limit.
+int64_t table_bytes_for(int64_t max_memory_bytes);
+
+// The time plan of a move under a budget (the front end's, already within
+// the turn limit and half the match clock) and the match clock.
+TimePlan time_plan_for(int32_t budget_ms, const MatchInfo& match, int stones_on_board, int64_t start_ms);
+
+class PlusPlayer {
+ public:
+  PlusPlayer();
+  PlusPlayer(const PlusPlayer&) = delete;
+  PlusPlayer& operator=(const PlusPlayer&) = delete;
+
+  // A new game: the table and everything learnt is forgotten.
+  void new_game();
+  Rule rule() const { return rule_; }
+  void set_rule(Rule rule) { rule_ = rule; }
+  // Resizes the table for a memory limit, between searches.
+  void set_match_info(const MatchInfo& info);
+
+  // The move for the side to move of the engine's position, under its
+  // time_per_move_ms and max_depth, in protocol coordinates; false only
+  // when no empty cell is left. `plan` replaces the time plan (tests and
+  // the bench, which must repeat: untimed).
+  bool find_move(const Engine& engine, int* x_out, int* y_out, MoveReport* report = nullptr,
+                 SearchObserver* observer = nullptr, const TimePlan* plan = nullptr);
+
+  // The board, brought to the engine's stones (for tests and tools).
+  Position& follow(const Engine& engine);
+  Tree& tree() { return tree_; }
+
+ private:
+  template <Rule R>
+  bool choose(Position& pos, int max_depth, const TimePlan& plan, int* cell, MoveReport& report,
+              SearchObserver* observer);
+
+  Position position_;
+  Tree tree_;
+  VctSolver vct_;
+  RootMove root_[MAX_MOVES];
+  Rule rule_ = Rule::FREESTYLE;
+  MatchInfo match_;
 };
 
-// The plus brain's move under engine.time_per_move_ms and max_depth (read
-// and replaced like find_best_move does). Writes protocol coordinates of an
-// empty cell; false only when the board has no empty cell. The position is
-// left as it was found.
-bool find_plus_move(Engine& e, PlusMemory& memory, int* x_out, int* y_out,
-                    PlusReport* report = nullptr);
-// The same under an explicit plan.
-bool find_plus_move(Engine& e, PlusMemory& memory, const PlusPlan& plan, int* x_out, int* y_out,
-                    PlusReport* report = nullptr);
-
-}  // namespace quorlith
+}  // namespace quorlith::plus

@@ -1,279 +1,384 @@
 #include "search/plus_tree.h"
 
 #include <algorithm>
-#include <climits>
+#include <array>
+#include <cmath>
 
-#include "engine/evaluation.h"
-#include "engine/keys.h"
 #include "engine/platform.h"
-#include "patterns/pattern_rules.h"
-#include "search/move_order.h"
-#include "search/plus_eval.h"
 
-namespace quorlith {
+namespace quorlith::plus {
 
 namespace {
 
-constexpr int32_t INFINITE = ROOT_BOUND;
-constexpr uint8_t EXACT = 0;
-constexpr uint8_t LOWER = 1;  // the value is at least the stored one
-constexpr uint8_t UPPER = 2;  // the value is at most the stored one
+// The deepest ply a node may stand at; deeper lines end in the evaluation.
+constexpr int MAX_TREE_PLY = MAX_PLY - 2;
 // Nodes between two readings of the clock.
 constexpr int64_t CLOCK_MASK = 1023;
-// Order keys: the table move first, then the move score (0 to 121) ahead of
-// everything else; killers and history only sort moves of equal score, a
-// killer as if it scored a few points more.
+
+// A leaf where the side to move has a four looks for a win by fours this
+// long (fours, stones placed).
+constexpr int LEAF_VCF_FOURS = 12;
+constexpr int64_t LEAF_VCF_NODES = 200;
+
+// Pruning at the last plies of nodes that answer nothing. A node whose
+// evaluation beats beta by this much per ply of depth left is taken to hold
+// (it would take that much to bring it down), and a quiet move at a node
+// whose evaluation falls this short of alpha is not tried.
+constexpr int PRUNING_DEPTH = 3;
+constexpr int32_t NODE_MARGIN_PER_PLY = 120;
+constexpr int32_t MOVE_MARGIN_PER_PLY = 150;
+
+// Late-move pruning: at these depths a node without threats tries at most
+// this many quiet moves (its threats always).
+constexpr std::array<int, 7> QUIET_MOVES_AT_DEPTH = {0, 5, 8, 12, 17, 23, 30};
+
+// Late-move reductions: from the third move on, a quiet move is searched
+// shallower by about ln(depth) ln(moves) / 2, and again at full depth when
+// it beats alpha.
+constexpr int REDUCE_FROM_MOVE = 2;
+constexpr int REDUCE_FROM_DEPTH = 3;
+struct ReductionTable {
+  int8_t r[64][64];
+  ReductionTable() {
+    for (int d = 0; d < 64; ++d)
+      for (int m = 0; m < 64; ++m)
+        r[d][m] = static_cast<int8_t>(d == 0 || m == 0 ? 0 : std::lround(std::log(d) * std::log(m) / 2.0));
+  }
+};
+const ReductionTable REDUCTIONS;
+
+// Ordering: the table's move first; then the move score; killers and the
+// history only order moves of equal score.
 constexpr int32_t TABLE_MOVE_KEY = INT32_MAX;
-constexpr int32_t SCORE_UNIT = 1024;
-constexpr int32_t KILLER_BONUS = 4 * SCORE_UNIT;
-constexpr uint32_t HISTORY_CAP = SCORE_UNIT - 1;
-// Nodes from this ply to the last, with this depth left or more, look for a
-// win by fours of the side to move, with this many solver stones. Ply 1 is
-// left out: a stone of ours takes nothing from the opponent's fours, so
-// the root has looked there already.
-constexpr int VCF_FIRST_PLY = 2;
-constexpr int VCF_LAST_PLY = 4;
-constexpr int VCF_MIN_DEPTH = 2;
-constexpr int64_t VCF_NODES = 400;
-// A win by fours is valued as one this many plies away: its length is not
-// known, and a win the threat check counts is sooner.
-constexpr int32_t VCF_WIN_PLIES = 60;
-// Answers to threats are searched without using up depth (see node) down
-// to this many plies per ply of the iteration's depth.
-constexpr int EXTENDED_PLIES_PER_DEPTH = 2;
+constexpr int SCORE_SHIFT = 8;
+constexpr int32_t KILLER_KEY = 128;
+constexpr int32_t HISTORY_KEY_CAP = 127;
+constexpr int32_t HISTORY_CAP = 1 << 20;
 
-// Forced results count plies from the root, so that a shorter win is worth
-// more wherever it is found; the table keeps them counted from the node.
-int32_t forced_at_ply(int32_t plies, int ply) {
-  const int32_t v = forced_result_score(plies);
-  return v > 0 ? v - ply : v + ply;
-}
-int32_t to_table(int32_t v, int ply) {
-  if (v >= MATE_BAND) return v + ply;
-  if (v <= -MATE_BAND) return v - ply;
-  return v;
-}
-int32_t from_table(int32_t v, int ply) {
-  if (v >= MATE_BAND) return v - ply;
-  if (v <= -MATE_BAND) return v + ply;
-  return v;
-}
+// Aspiration windows: from this depth on, an iteration first searches this
+// far around the previous value, and widens fourfold each time it fails.
+constexpr int ASPIRATION_FROM_DEPTH = 5;
+constexpr int32_t ASPIRATION_WINDOW = 40;
 
-bool same(Point p, int x, int y) { return p.x == x && p.y == y; }
+// The time plan: the best move changing in the last iterations stretches
+// the optimum by this much per change (in percent), up to the maximum.
+constexpr int64_t STRETCH_PER_CHANGE_PERCENT = 40;
+
+bool quiet_move(const Position& pos, int cell, int me) {
+  return pos.combo(cell, me) < COMBO_F3 && pos.combo(cell, 1 - me) < COMBO_F3;
+}
 
 }  // namespace
 
-void PlusTree::Release::operator()(Entry* table) const noexcept { release_engine_memory(table); }
-
-PlusTree::PlusTree()
-    : table_(static_cast<Entry*>(allocate_engine_memory(sizeof(Entry) * HASH_SIZE))) {
+Tree::Tree() : frames_(new Frame[MAX_PLY + 1]) {
+  set_table_bytes(size_t{16} << 20);
   clear();
 }
 
-// The slot of the position after a stone on (x, y) is known before the
-// stone is placed: asking for it then hides most of the wait for memory.
-void PlusTree::prefetch_after(const Engine& e, int x, int y) const {
-  if (!table_) return;
-  const uint32_t slot = (e.hash_index + static_cast<uint32_t>(INDEX_KEY[e.side_to_move][y][x])) & HASH_MASK;
-  __builtin_prefetch(&table_[slot]);
+void Tree::clear() {
+  table_.clear();
+  vcf_.clear();
+  for (auto& side : history_) std::fill(std::begin(side), std::end(side), 0);
+  for (int i = 0; i <= MAX_PLY; ++i) frames_[i].killers[0] = frames_[i].killers[1] = Position::NO_CELL;
 }
 
-void PlusTree::clear() {
-  if (table_) std::fill(table_.get(), table_.get() + HASH_SIZE, Entry{});
-  for (auto& row : history_) std::fill(std::begin(row), std::end(row), 0u);
+void Tree::poll() {
+  if ((nodes_ & CLOCK_MASK) != 0) return;
+  if (nodes_ >= plan_.node_limit) stop_ = true;
+  if (plan_.timed && clock_ms() >= plan_.start_ms + plan_.maximum_ms) stop_ = true;
 }
 
-int32_t PlusTree::leaf_value(const Engine& e) const {
-  return exact_ ? e.evaluate() : plus_evaluate(e.rating_count, e.shape_sum, e.side_to_move);
+void Tree::update_pv(int ply, int cell) {
+  Frame& f = frames_[ply];
+  const Frame& child = frames_[ply + 1];
+  f.pv[0] = cell;
+  std::copy(child.pv, child.pv + child.pv_length, f.pv + 1);
+  f.pv_length = child.pv_length + 1;
 }
 
-void PlusTree::poll() {
-  if ((++nodes_ & CLOCK_MASK) == 0 && clock_ms() >= deadline_ms_) stop_ = true;
+template <Rule R>
+int32_t Tree::leaf(Position& pos, int ply) {
+  const int me = pos.side_to_move();
+  const bool has_four = pos.combo_count(me, COMBO_B4) + pos.combo_count(me, COMBO_B4_PLUS) +
+                            pos.combo_count(me, COMBO_B4F3) > 0;
+  if (has_four) {
+    const int plies = vcf_.solve<R>(pos, LEAF_VCF_FOURS, LEAF_VCF_NODES, nullptr);
+    nodes_ += vcf_.nodes();
+    if (plies > 0) return win_at(ply + plies);
+  }
+  return evaluate(pos);
 }
 
-void PlusTree::store(const Engine& e, int depth, int32_t value, int32_t alpha, int32_t beta,
-                     Point move) {
-  if (!table_) return;
-  Entry& slot = table_[e.hash_index];
-  slot.check1 = e.hash_check1;
-  slot.check2 = e.hash_check2;
-  slot.score = static_cast<int16_t>(value);
-  slot.depth = static_cast<int8_t>(depth);
-  slot.bound = value <= alpha ? UPPER : value >= beta ? LOWER : EXACT;
-  slot.move = move;
-}
+// One node, in steps:
+//   1. the clock; 2. fours decide (a five to make, a five to stop, an open
+//   four to make); 3. no value can beat the nearest five; 4. the horizon:
+//   a leaf, unless a five must be stopped; 5. the table; 6. the static
+//   evaluation and, at the last plies of a node that answers nothing, a
+//   cut when it is far above beta; 7. the moves: the block, the answers to
+//   an open three, or every move in reach; 8. each move in order, with
+//   pruning and reductions for the late quiet ones; 9. the table entry.
+template <Rule R, bool PV>
+int32_t Tree::node(Position& pos, int32_t alpha, int32_t beta, int depth, int ply) {
+  Frame& f = frames_[ply];
+  if (PV) f.pv_length = 0;
 
-int32_t PlusTree::node(Engine& e, int depth, int32_t alpha, int32_t beta, int ply) {
+  // 1. The clock.
+  ++nodes_;
   poll();
   if (stop_) return 0;
+  seldepth_ = std::max(seldepth_, ply);
 
-  // Forced results end the node, as they do in the exact search.
-  const int32_t forced = e.threat_check();
-  if (forced != 0) return forced_at_ply(forced, ply);
-  if (depth <= 0 || ply >= MAX_PLY - 1) return leaf_value(e);
+  // 2. The fours.
+  const Forced forced = forced_by_fours<R>(pos, ply);
+  if (forced.value != 0) return forced.value;
+  const bool blocking = forced.block != Position::NO_CELL;
 
-  // The table: a bound deep enough may end the node; its move goes first.
-  Point table_move{};
-  if (table_) {
-    const Entry& entry = table_[e.hash_index];
-    if (entry.check1 == e.hash_check1 && entry.check2 == e.hash_check2) {
-      table_move = entry.move;
-      if (entry.depth >= depth) {
-        const int32_t v = from_table(entry.score, ply);
-        if (entry.bound == EXACT || (entry.bound == LOWER && v >= beta) ||
-            (entry.bound == UPPER && v <= alpha))
-          return v;
-      }
-    }
+  // 3. Nothing here is worth more than a five on the next stone, or less
+  //    than one the opponent makes right after.
+  alpha = std::max(alpha, loss_at(ply + 2));
+  beta = std::min(beta, win_at(ply + 1));
+  if (alpha >= beta) return alpha;
+
+  // 4. The horizon.
+  if (ply >= MAX_TREE_PLY) return evaluate(pos);
+  if (depth <= 0 && !blocking) return leaf<R>(pos, ply);
+
+  // 5. The table.
+  const uint64_t hash = pos.hash();
+  const TableEntry* entry = table_.probe(hash);
+  int table_move = Position::NO_CELL;
+  if (entry != nullptr) {
+    table_move = entry->move;
+    const int32_t v = from_table(entry->value, ply);
+    if (!PV && entry->depth >= depth &&
+        (entry->bound() == BOUND_EXACT || (entry->bound() == BOUND_LOWER && v >= beta) ||
+         (entry->bound() == BOUND_UPPER && v <= alpha)))
+      return v;
   }
 
-  // A win by fours, proven by the solver, ends the node too.
-  if (solver_ != nullptr && ply >= VCF_FIRST_PLY && ply <= VCF_LAST_PLY && depth >= VCF_MIN_DEPTH) {
-    Point first{};
-    if (solver_->solve_vcf(e, SolveLimits{VCF_NODES, deadline_ms_}, &first))
-      return WIN_SCORE - ply - VCF_WIN_PLIES;
-  }
+  // 6. The static evaluation.
+  const int me = pos.side_to_move();
+  const bool answering = blocking || must_answer_three(pos);
+  const int32_t eval = entry != nullptr ? entry->eval : evaluate(pos);
+  if (!PV && !answering && depth <= PRUNING_DEPTH && !is_forced(beta) &&
+      eval - NODE_MARGIN_PER_PLY * depth >= beta)
+    return eval;
 
-  ScoredMove list[MAX_CANDIDATES];
-  const int count = candidates_or_neighbours(e, list);
-  if (count == 0) return 0;  // a full board: a draw
-  const int me = e.side_to_move;
-  const int opp = e.opponent;
+  // 7. The moves.
+  PlusMove* moves = f.moves;
+  int count;
+  if (blocking) {
+    moves[0] = PlusMove{forced.block, 0};
+    count = 1;
+  } else if (must_answer_three(pos)) {
+    count = answers_to_three<R>(pos, moves);
+    if (count == 0) return loss_at(ply + 3);
+  } else {
+    count = all_moves<R>(pos, moves);
+    if (count == 0) return 0;  // the board is full
+  }
   for (int i = 0; i < count; ++i) {
-    ScoredMove& m = list[i];
-    const Cell& c = e.cells[m.x][m.y];
-    if (same(table_move, m.x, m.y)) {
+    PlusMove& m = moves[i];
+    if (m.cell == table_move) {
       m.score = TABLE_MOVE_KEY;
       continue;
     }
-    // The exact table's move comes with its own key: score it afresh.
-    const int32_t score = m.score == HASH_MOVE_SCORE ? score_move(c) : m.score;
-    int32_t key = score * SCORE_UNIT + static_cast<int32_t>(std::min(history_[m.x][m.y], HISTORY_CAP));
-    if (same(killers_[ply][0], m.x, m.y) || same(killers_[ply][1], m.x, m.y)) key += KILLER_BONUS;
+    int32_t key = (m.score << SCORE_SHIFT) + std::min(history_[me][m.cell] >> 6, HISTORY_KEY_CAP);
+    if (m.cell == f.killers[0] || m.cell == f.killers[1]) key += KILLER_KEY;
     m.score = key;
   }
 
-  // A node that answers a threat (a four to block, an open three to meet)
-  // has few moves, and none of them is a free choice: its stones do not
-  // use up depth, so a line of threats is seen to its end rather than cut
-  // off halfway. Bounded by the ply, as a line of threats can be long.
-  const bool extend = !exact_ && ply < extension_plies_ &&
-                      (count == 1 || e.rating_count[opp][RATING_OPEN_FOUR] > 0);
-  const int child_depth = extend ? depth : depth - 1;
-
+  // 8. The moves in order.
   const int32_t alpha_in = alpha;
-  int32_t best = -INFINITE;
-  Point best_move{};
+  int32_t best = -INFINITE_SCORE;
+  int best_move = Position::NO_CELL;
+  int searched = 0;
+  int quiets = 0;
+  const int child_depth = blocking ? depth : depth - 1;
+  const bool late_pruning = !PV && !answering && depth < static_cast<int>(QUIET_MOVES_AT_DEPTH.size());
   for (int i = 0; i < count; ++i) {
-    const ScoredMove m = take_best(list, count);
-    const Cell& c = e.cells[m.x][m.y];
-    const bool quiet = c.rating[me] == RATING_NONE && c.rating[opp] == RATING_NONE;
-    int32_t v;
-    if (child_depth == 0) {
-      // A child at the horizon: its threat check and evaluation, mostly
-      // without placing the stone.
-      poll();
-      int32_t forced_after = 0, value_after = 0;
-      if (exact_) {
-        e.horizon_after(m.x, m.y, &forced_after, &value_after);
-      } else {
-        Engine::Preview after;
-        forced_after = e.horizon_counts_after(m.x, m.y, after);
-        value_after = plus_evaluate(after.rating_count, after.shape_sum, opp);
-      }
-      v = -(forced_after != 0 ? forced_at_ply(forced_after, ply + 1) : value_after);
-    } else {
-      prefetch_after(e, m.x, m.y);
-      e.make_move(m.x, m.y);
-      if (i == 0) {
-        v = -node(e, child_depth, -beta, -alpha, ply + 1);
-      } else {
-        v = -node(e, child_depth, -alpha - 1, -alpha, ply + 1);
-        if (v > alpha && v < beta) v = -node(e, child_depth, -beta, -alpha, ply + 1);
-      }
-      e.undo_stone();
+    const PlusMove m = take_best(moves, count);
+    const bool quiet = !answering && quiet_move(pos, m.cell, me);
+    if (quiet && searched > 0) {
+      if (late_pruning && quiets >= QUIET_MOVES_AT_DEPTH[depth]) continue;
+      if (!PV && depth <= PRUNING_DEPTH - 1 && eval + MOVE_MARGIN_PER_PLY * depth <= alpha) continue;
     }
+    if (quiet) ++quiets;
+
+    table_.prefetch(pos.hash_after(m.cell));
+    pos.make_move<R>(m.cell);
+    int32_t v;
+    if (searched == 0) {
+      v = -node<R, PV>(pos, -beta, -alpha, child_depth, ply + 1);
+    } else {
+      int r = 0;
+      if (quiet && depth >= REDUCE_FROM_DEPTH && searched >= REDUCE_FROM_MOVE) {
+        r = REDUCTIONS.r[std::min(depth, 63)][std::min(searched, 63)];
+        if (m.cell == f.killers[0] || m.cell == f.killers[1]) --r;
+        if (PV) --r;
+        r = std::clamp(r, 0, child_depth - 1);
+      }
+      v = -node<R, false>(pos, -alpha - 1, -alpha, child_depth - r, ply + 1);
+      if (v > alpha && r > 0) v = -node<R, false>(pos, -alpha - 1, -alpha, child_depth, ply + 1);
+      if (PV && v > alpha && v < beta) v = -node<R, true>(pos, -beta, -alpha, child_depth, ply + 1);
+    }
+    pos.undo_move<R>();
     if (stop_) return 0;
+    ++searched;
+
     if (v > best) {
       best = v;
-      best_move = Point{static_cast<uint8_t>(m.x), static_cast<uint8_t>(m.y)};
       if (v > alpha) {
+        best_move = m.cell;
+        if (PV) update_pv(ply, m.cell);
         alpha = v;
         if (v >= beta) {
-          if (quiet && !same(killers_[ply][0], m.x, m.y)) {
-            killers_[ply][1] = killers_[ply][0];
-            killers_[ply][0] = best_move;
+          if (quiet) {
+            if (f.killers[0] != m.cell) {
+              f.killers[1] = f.killers[0];
+              f.killers[0] = m.cell;
+            }
+            int32_t& h = history_[me][m.cell];
+            h = std::min(h + depth * depth, HISTORY_CAP);
           }
-          history_[m.x][m.y] += static_cast<uint32_t>(depth * depth);
           break;
         }
       }
     }
   }
-  store(e, depth, to_table(best, ply), to_table(alpha_in, ply), to_table(beta, ply), best_move);
+
+  // 9. The table entry.
+  const Bound bound = best >= beta ? BOUND_LOWER : best > alpha_in && PV ? BOUND_EXACT : BOUND_UPPER;
+  table_.store(hash, to_table(best, ply), eval, best_move, depth, bound);
   return best;
 }
 
-int32_t PlusTree::root_iteration(Engine& e, RootMove* root, int count, int depth, int* best_index) {
-  // The previous iteration's best first, then by key; the entries carry
-  // the root move's index in x.
-  ScoredMove order[MAX_CANDIDATES];
-  for (int i = 0; i < count; ++i)
-    order[i] = ScoredMove{static_cast<int16_t>(i), 0, i == *best_index ? INT32_MAX : root[i].move.score};
-  sort_by_score(order, count);
-
-  int32_t alpha = -INFINITE;
-  const int32_t beta = INFINITE;
-  int found = -1;
+template <Rule R>
+int32_t Tree::root_iteration(Position& pos, RootMove* root, int count, int depth, int32_t alpha, int32_t beta,
+                             int* best) {
+  Frame& f = frames_[0];
+  f.pv_length = 0;
+  int32_t best_value = -INFINITE_SCORE;
   for (int i = 0; i < count; ++i) {
-    RootMove& rm = root[order[i].x];
-    e.make_move(rm.move.x, rm.move.y);
+    RootMove& rm = root[i];
+    pos.make_move<R>(rm.cell);
     int32_t v;
     if (i == 0) {
-      v = -node(e, depth - 1, -beta, -alpha, 1);
+      v = -node<R, true>(pos, -beta, -alpha, depth - 1, 1);
     } else {
-      v = -node(e, depth - 1, -alpha - 1, -alpha, 1);
-      if (v > alpha && !stop_) v = -node(e, depth - 1, -beta, -alpha, 1);
+      v = -node<R, false>(pos, -alpha - 1, -alpha, depth - 1, 1);
+      if (v > alpha && v < beta && !stop_) v = -node<R, true>(pos, -beta, -alpha, depth - 1, 1);
     }
-    e.undo_stone();
+    pos.undo_move<R>();
     if (stop_) break;
     rm.value = v;
     rm.depth = depth;
-    if (v > alpha || found < 0) {
-      alpha = std::max(alpha, v);
-      found = order[i].x;
+    if (v > best_value) best_value = v;
+    if (v > alpha || i == 0) {
+      *best = i;
+      update_pv(0, rm.cell);
+      if (v > alpha) alpha = v;
+      if (v >= beta) break;
     }
   }
-  // A move that beat the previous best before the clock ran out is better
-  // than it at this depth too.
-  if (found >= 0) *best_index = found;
-  return alpha;
+  return best_value;
 }
 
-PlusTree::Result PlusTree::search(Engine& e, RootMove* root, int count, int max_depth,
-                                  int64_t deadline_ms, ThreatSolver* solver) {
-  Result result;
-  solver_ = solver;
+template <Rule R>
+TreeResult Tree::search(Position& pos, RootMove* root, int count, int max_depth, const TimePlan& plan,
+                        SearchObserver* observer) {
+  plan_ = plan;
   nodes_ = 0;
+  seldepth_ = 0;
   stop_ = false;
-  deadline_ms_ = deadline_ms;
-  for (auto& row : killers_) row[0] = row[1] = Point{};
-  for (auto& row : history_)
-    for (auto& h : row) h /= 2;
+  table_.new_search();
+  for (auto& side : history_)
+    for (auto& h : side) h /= 4;
+  for (int i = 0; i <= MAX_PLY; ++i) frames_[i].killers[0] = frames_[i].killers[1] = Position::NO_CELL;
+  max_depth = std::clamp(max_depth, 1, MAX_TREE_PLY - 1);
 
-  int best = 0;
-  for (int depth = 2; depth <= max_depth && !stop_; ++depth) {
-    extension_plies_ = EXTENDED_PLIES_PER_DEPTH * depth;
-    const int32_t value = root_iteration(e, root, count, depth, &best);
-    if (!stop_) {
-      result.depth_reached = depth;
-      result.value = value;
+  // The root moves by their keys; each iteration sorts them by its values.
+  std::stable_sort(root, root + count, [](const RootMove& a, const RootMove& b) { return a.order > b.order; });
+
+  TreeResult result;
+  int changes = 0;  // best-move changes, halved at every iteration
+  int32_t previous = 0;
+  for (int depth = 1; depth <= max_depth; ++depth) {
+    int32_t window = ASPIRATION_WINDOW;
+    int32_t alpha = -INFINITE_SCORE, beta = INFINITE_SCORE;
+    if (depth >= ASPIRATION_FROM_DEPTH && !is_forced(previous)) {
+      alpha = previous - window;
+      beta = previous + window;
     }
-    if (clock_ms() >= deadline_ms_) break;
+    int best = 0;
+    int32_t value;
+    while (true) {
+      value = root_iteration<R>(pos, root, count, depth, alpha, beta, &best);
+      if (stop_) break;
+      if (value <= alpha && alpha > -INFINITE_SCORE) {
+        alpha = std::max(alpha - window, -INFINITE_SCORE);
+      } else if (value >= beta && beta < INFINITE_SCORE) {
+        beta = std::min(beta + window, INFINITE_SCORE);
+      } else {
+        break;
+      }
+      window *= 4;
+      if (window > 4 * ASPIRATION_WINDOW * 16) alpha = -INFINITE_SCORE, beta = INFINITE_SCORE;
+    }
+    // A move that beat the previous best before the clock ran out is the
+    // better one at this depth too.
+    if (stop_ && best == 0) break;
+    if (best != 0) ++changes;
+    std::rotate(root, root + best, root + best + 1);
+    std::stable_sort(root + 1, root + count, [depth](const RootMove& a, const RootMove& b) {
+      const int32_t va = a.depth == depth ? a.value : -INFINITE_SCORE;
+      const int32_t vb = b.depth == depth ? b.value : -INFINITE_SCORE;
+      return va > vb;
+    });
+    result.best = 0;
+    result.pv_length = frames_[0].pv_length;
+    std::copy(frames_[0].pv, frames_[0].pv + frames_[0].pv_length, result.pv);
+    if (stop_) break;
+    result.depth = depth;
+    result.value = value;
+    previous = value;
+    result.nodes = nodes_;
+    result.seldepth = seldepth_;
+    report(pos, result, observer);
+
+    // A five found within this depth needs no deeper look.
+    if (is_forced(value) && plies_to_five(value) <= depth) break;
+    if (plan_.timed) {
+      const int64_t elapsed = clock_ms() - plan_.start_ms;
+      const int64_t optimum =
+          std::min(plan_.maximum_ms, plan_.optimum_ms * (100 + STRETCH_PER_CHANGE_PERCENT * changes) / 100);
+      if (elapsed >= optimum) break;
+    }
+    changes /= 2;
   }
-  result.best = best;
   result.nodes = nodes_;
+  result.seldepth = seldepth_;
   return result;
 }
 
-}  // namespace quorlith
+void Tree::report(const Position& pos, const TreeResult& result, SearchObserver* observer) const {
+  if (observer == nullptr) return;
+  SearchIteration it;
+  it.depth = result.depth;
+  it.value = result.value;
+  it.nodes = static_cast<int32_t>(std::min<int64_t>(result.nodes, INT32_MAX));
+  it.elapsed_ms = clock_ms() - plan_.start_ms;
+  it.pv_length = result.pv_length;
+  for (int i = 0; i < result.pv_length; ++i) {
+    it.pv[i].x = static_cast<int16_t>(Position::x_of(result.pv[i]));
+    it.pv[i].y = static_cast<int16_t>(Position::y_of(result.pv[i]));
+  }
+  (void)pos;
+  observer->iteration_done(it);
+}
+
+template TreeResult Tree::search<Rule::FREESTYLE>(Position&, RootMove*, int, int, const TimePlan&, SearchObserver*);
+template TreeResult Tree::search<Rule::STANDARD>(Position&, RootMove*, int, int, const TimePlan&, SearchObserver*);
+template TreeResult Tree::search<Rule::RENJU>(Position&, RootMove*, int, int, const TimePlan&, SearchObserver*);
+
+}  // namespace quorlith::plus

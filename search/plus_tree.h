@@ -1,110 +1,102 @@
-// The plus brain's own alpha-beta, over the exact engine's candidates and
-// threat check, with less work than the exact search's plain full-width
-// walk and a judgement of its own:
-//
-//   - a table of its own whose entries keep bounds, used at any depth at
-//     least the one asked for, and whose move is tried first;
-//   - principal variation search: every move after the first with a null
-//     window, searched again with the full window only when it beats alpha;
-//   - killer moves and a history of cut-offs to order moves of equal score;
-//   - the answers to a four or an open three do not use up depth, so a line
-//     of threats is followed to its end (down to twice the iteration's
-//     depth in plies);
-//   - leaves valued by the plus evaluation (search/plus_eval.h): the shape
-//     sums and each side's threat cells, weighed for the side to move.
-//
-// Searching as the exact engine does (search_as_exact), with neither of the
-// last two, each iteration from a cleared table finds the plain minimax
-// value at its depth, the value the exact alpha-beta finds; it gets there
-// sooner. The table is kept from move to move, and an entry a deeper
-// search of an earlier move left only tells it more. It never changes the
-// exact engine's search, its table or its state beyond the stones it
-// places and takes back.
+// The plus brain's alpha-beta: principal variation search over the moves
+// of search/plus_moves.h, with a transposition table that keeps bounds,
+// late-move reductions and pruning at the last plies, a win by fours
+// looked for at every leaf where the side to move has a four, and the
+// evaluation of search/plus_eval.h. Iterative deepening from depth 1, with
+// aspiration windows around the previous iteration's value, until the time
+// plan or the depth limit ends it.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
 #include "engine/engine.h"
-#include "search/threat_space.h"
+#include "engine/position.h"
+#include "search/plus_moves.h"
+#include "search/plus_table.h"
+#include "search/plus_vcf.h"
 
-namespace quorlith {
+namespace quorlith::plus {
 
-class PlusTree {
- public:
-  // A root move: its order key going in, and what the deepest iteration
-  // that searched it to the end found.
-  struct RootMove {
-    ScoredMove move;
-    int32_t value = 0;
-    int depth = 0;  // 0: no iteration finished it
-  };
-  // What one deepening did.
-  struct Result {
-    int best = 0;           // index of the move to play in the root list
-    int depth_reached = 0;  // deepest iteration that finished
-    int32_t value = 0;      // its value
-    int64_t nodes = 0;
-  };
-
-  // Allocates the table; should that fail the search keeps no table.
-  PlusTree();
-  PlusTree(const PlusTree&) = delete;
-  PlusTree& operator=(const PlusTree&) = delete;
-
-  // Forgets every stored result (a new game).
-  void clear();
-
-  // Leaves valued by the exact engine's evaluation, the shape sums alone,
-  // instead of the plus evaluation, and no node searched deeper than its
-  // depth: the tree then finds the exact search's values. Clear the table
-  // after switching.
-  void search_as_exact(bool on) { exact_ = on; }
-
-  // Iterative deepening from depth 2 up to max_depth over the given root
-  // moves of the engine's position, until the clock reaches deadline_ms.
-  // With a solver, the nodes a few plies below the root first look for a
-  // win by fours of the side to move. The position is left as it was
-  // found. count is at least 1.
-  Result search(Engine& e, RootMove* root, int count, int max_depth, int64_t deadline_ms,
-                ThreatSolver* solver = nullptr);
-
- private:
-  struct Entry {
-    uint32_t check1;
-    uint32_t check2;
-    int16_t score;
-    int8_t depth;
-    uint8_t bound;
-    Point move;
-    uint16_t pad;
-  };
-  static_assert(sizeof(Entry) == 16);
-
-  int32_t node(Engine& e, int depth, int32_t alpha, int32_t beta, int ply);
-  int32_t leaf_value(const Engine& e) const;
-  int32_t root_iteration(Engine& e, RootMove* root, int count, int depth, int* best_index);
-  void store(const Engine& e, int depth, int32_t value, int32_t alpha, int32_t beta, Point move);
-  void poll();
-  void prefetch_after(const Engine& e, int x, int y) const;
-
-  // The table lives in the engine's kind of memory (huge pages where the
-  // system offers them): it is probed at random after every move.
-  struct Release {
-    void operator()(Entry* table) const noexcept;
-  };
-  std::unique_ptr<Entry[], Release> table_;
-  // Two quiet moves per ply that last cut a node off.
-  Point killers_[MAX_PLY][2] = {};
-  // Cut-offs per cell, weighted by depth; halved at every new search.
-  uint32_t history_[GRID_SIDE][GRID_SIDE] = {};
-  int64_t nodes_ = 0;
-  int64_t deadline_ms_ = 0;
-  ThreatSolver* solver_ = nullptr;
-  bool stop_ = false;
-  bool exact_ = false;
-  // Nodes at this ply or deeper are never extended.
-  int extension_plies_ = 0;
+// A move at the root and what the iterations found of it.
+struct RootMove {
+  int cell = Position::NO_CELL;
+  int32_t order = 0;  // its key before any iteration (the move score)
+  int32_t value = -INFINITE_SCORE;  // the latest iteration's value, or a bound below alpha
+  int depth = 0;                    // that iteration's depth; 0: none yet
 };
 
-}  // namespace quorlith
+// How long a deepening may run, from its start (clock_ms() at start_ms):
+// no iteration begins after `optimum_ms` (stretched while the best move
+// keeps changing, never past maximum_ms), and the search stops inside an
+// iteration at maximum_ms. Untimed: only the depth and the node limit.
+struct TimePlan {
+  bool timed = false;
+  int64_t start_ms = 0;
+  int64_t optimum_ms = 0;
+  int64_t maximum_ms = 0;
+  int64_t node_limit = INT64_MAX;  // a search stopped by nodes, for tests
+};
+
+// What one deepening found.
+struct TreeResult {
+  int best = 0;            // index of the move to play in the root list
+  int depth = 0;           // deepest iteration that finished
+  int32_t value = 0;       // its value
+  int seldepth = 0;        // deepest ply reached
+  int64_t nodes = 0;
+  int pv_length = 0;
+  int pv[MAX_PLY] = {};    // cells, from the root
+};
+
+class Tree {
+ public:
+  Tree();
+  Tree(const Tree&) = delete;
+  Tree& operator=(const Tree&) = delete;
+
+  // Sizes the table (see TranspositionTable::resize).
+  bool set_table_bytes(size_t bytes) { return table_.resize(bytes); }
+  size_t table_bytes() const { return table_.bytes(); }
+  // Forgets everything learnt (a new game).
+  void clear();
+
+  // Deepens over the `count` root moves (at least one) of the position,
+  // up to max_depth, under the plan; tells `observer` about every finished
+  // iteration. The position is left as it was found.
+  template <Rule R>
+  TreeResult search(Position& pos, RootMove* root, int count, int max_depth, const TimePlan& plan,
+                    SearchObserver* observer = nullptr);
+
+  VcfSolver& vcf() { return vcf_; }
+
+ private:
+  struct Frame {
+    PlusMove moves[MAX_MOVES];
+    int killers[2];
+    int pv_length;
+    int pv[MAX_PLY];
+  };
+
+  template <Rule R, bool PV>
+  int32_t node(Position& pos, int32_t alpha, int32_t beta, int depth, int ply);
+  template <Rule R>
+  int32_t leaf(Position& pos, int ply);
+  template <Rule R>
+  int32_t root_iteration(Position& pos, RootMove* root, int count, int depth, int32_t alpha, int32_t beta,
+                         int* best);
+  void poll();
+  void update_pv(int ply, int cell);
+  void report(const Position& pos, const TreeResult& result, SearchObserver* observer) const;
+
+  TranspositionTable table_;
+  VcfSolver vcf_;
+  std::unique_ptr<Frame[]> frames_;
+  int32_t history_[2][Position::CELL_COUNT] = {};
+  TimePlan plan_;
+  int64_t nodes_ = 0;
+  int seldepth_ = 0;
+  bool stop_ = false;
+};
+
+}  // namespace quorlith::plus

@@ -21,14 +21,14 @@
 // start_game. The node counts of every pass must agree (fixed depth only);
 // a difference is stale state and the tool exits with status 1.
 //
-// --plus runs the plus brain instead (find_plus_move): per position its
-// decision, the solver's stones and speed, the alpha-beta's nodes and the
-// move. Fixed depth: the node limits the brain has at 1 s per move, no
-// clock, alpha-beta iterations up to D (7 unless given); the last line, "Plus bench: N",
-// counts every stone placed (solver and alpha-beta). With --time MS it plays
-// under that budget with the clock and reports each answer's overrun past
-// the budget. Then a solver suite (positions with wins by fours and by
-// threats) gives the solvers' speed: "Solver: nodes N ms M nps K".
+// --plus runs the plus brain instead: per position its decision, the
+// depth and selective depth reached, its nodes (tree and solver stones),
+// speed, move and value. Fixed depth: no clock, iterations up to D; the
+// last line, "Plus bench: N", counts every stone placed over the suite and
+// the solver suite. With --time MS it plays under that budget with its own
+// time plan and reports each answer's overrun past the budget. Then the
+// solver suite (positions with wins by fours, and quiet ones) gives the
+// win-by-fours solver's speed: "Solver: nodes N ms M nps K".
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
@@ -40,7 +40,7 @@
 
 #include "engine/engine.h"
 #include "search/plus_search.h"
-#include "search/threat_space.h"
+#include "search/plus_vcf.h"
 
 namespace {
 
@@ -161,88 +161,97 @@ constexpr BenchPosition SOLVER_SUITE[] = {
 
 constexpr int64_t SOLVER_NODE_LIMIT = 3'000'000;
 
-const char* decision_name(quorlith::PlusReport::Decision d) {
-  using D = quorlith::PlusReport::Decision;
+const char* decision_name(quorlith::plus::MoveReport::Decision d) {
+  using D = quorlith::plus::MoveReport::Decision;
   switch (d) {
-    case D::SINGLE_REPLY: return "single";
+    case D::FOURS: return "fours";
     case D::OWN_VCF: return "vcf";
     case D::OWN_VCT: return "vct";
+    case D::SINGLE: return "single";
     case D::SEARCHED: return "search";
-    case D::NO_CANDIDATE: return "none";
   }
   return "?";
 }
 
-// The plus brain over the suite, then the solvers over their suite.
-int run_plus(int depth, int64_t budget_ms) {
+// The plus brain over the suite, then its win-by-fours solver over the
+// solver suite. One player for the whole run, told of a new game before
+// each position, as a console brain is between games.
+int run_plus(int depth, int64_t budget_ms, int repeat) {
   const bool timed = budget_ms >= 0;
-  quorlith::PlusPlan plan = quorlith::plus_plan_for(timed ? static_cast<int32_t>(budget_ms) : 1000);
-  plan.timed = timed;
   if (timed)
     std::printf("Plus: time budget %" PRId64 " ms per position\n", budget_ms);
   else
-    std::printf("Plus: node limits of a 1000 ms budget, alpha-beta to depth %d\n", depth);
-  int64_t total = 0, solver_nodes = 0, solver_ms = 0, worst_overrun = INT64_MIN;
-  quorlith::PlusMemory memory;
-  int index = 0;
-  for (const BenchPosition& pos : SUITE) {
-    ++index;
-    auto e = std::make_unique<Engine>();
-    e->start_game(pos.size);
-    memory.clear();
-    if (!place_moves(*e, pos.moves)) return 2;
-    e->max_depth = timed ? quorlith::MAX_PLY - 1 : depth;
-    e->time_per_move_ms = timed ? static_cast<int32_t>(budget_ms) : std::numeric_limits<int32_t>::max();
-    quorlith::PlusReport report;
-    int x = -1, y = -1;
-    const int64_t start = quorlith::clock_ms();
-    quorlith::find_plus_move(*e, memory, plan, &x, &y, &report);
-    const int64_t ms = quorlith::clock_ms() - start;
-    const int64_t nodes = report.solver_nodes + report.search_nodes;
-    total += nodes;
-    solver_nodes += report.solver_nodes;
-    solver_ms += report.solver_ms;
-    std::printf("%2d %-24s %-6s solver %8" PRId64 " in %4" PRId64 " ms  threat %2d kept %2d/%-2d  search %9" PRId64
-                "  depth %2d  ms %5" PRId64 "  move %2d,%-2d",
-                index, pos.name, decision_name(report.decision), report.solver_nodes, report.solver_ms,
-                report.threat, report.kept, report.candidates, report.search_nodes, report.depth_reached, ms, x, y);
-    if (timed) {
-      const int64_t overrun = ms - budget_ms;
-      worst_overrun = std::max(worst_overrun, overrun);
-      std::printf("  overrun %4" PRId64 " ms", overrun);
+    std::printf("Plus: depth %d, no clock\n", depth);
+  auto player = std::make_unique<quorlith::plus::PlusPlayer>();
+  std::vector<int64_t> first_pass;
+  int status = 0;
+  int64_t total = 0;
+  for (int pass = 0; pass < repeat; ++pass) {
+    int64_t nodes_sum = 0, ms_sum = 0, worst_overrun = INT64_MIN;
+    std::vector<int64_t> counts;
+    int index = 0;
+    for (const BenchPosition& pos : SUITE) {
+      ++index;
+      auto e = std::make_unique<Engine>();
+      e->start_game(pos.size);
+      if (!place_moves(*e, pos.moves)) return 2;
+      player->new_game();
+      e->max_depth = timed ? quorlith::MAX_PLY - 1 : depth;
+      e->time_per_move_ms = timed ? static_cast<int32_t>(budget_ms) : quorlith::DEFAULT_TIME_PER_MOVE_MS;
+      quorlith::plus::TimePlan untimed;
+      quorlith::plus::MoveReport report;
+      int x = -1, y = -1;
+      const int64_t start = quorlith::clock_ms();
+      player->find_move(*e, &x, &y, &report, nullptr, timed ? nullptr : &untimed);
+      const int64_t ms = quorlith::clock_ms() - start;
+      nodes_sum += report.nodes;
+      ms_sum += ms;
+      counts.push_back(report.nodes);
+      std::printf("%2d %-24s %-6s moves %3d  depth %2d/%-2d  nodes %9" PRId64 "  ms %5" PRId64 "  nps %8" PRId64
+                  "  move %2d,%-2d value %6d",
+                  index, pos.name, decision_name(report.decision), report.moves, report.depth, report.seldepth,
+                  report.nodes, ms, per_second(report.nodes, ms), x, y, report.value);
+      if (timed) {
+        const int64_t overrun = ms - budget_ms;
+        worst_overrun = std::max(worst_overrun, overrun);
+        std::printf("  overrun %4" PRId64 " ms", overrun);
+      }
+      std::printf("\n");
     }
-    std::printf("\n");
+    std::printf("Total nodes %" PRId64 "  ms %" PRId64 "  nps %" PRId64 "\n", nodes_sum, ms_sum,
+                per_second(nodes_sum, ms_sum));
+    if (timed) std::printf("Largest overrun past the budget: %" PRId64 " ms\n", worst_overrun);
+    if (!timed && pass > 0 && counts != first_pass) {
+      std::printf("Pass %d differs from pass 1: stale search state\n", pass + 1);
+      status = 1;
+    }
+    if (pass == 0) first_pass = counts;
+    total = nodes_sum;
   }
-  std::printf("Root solvers: nodes %" PRId64 "  ms %" PRId64 "  nps %" PRId64 "\n", solver_nodes, solver_ms,
-              per_second(solver_nodes, solver_ms));
-  if (timed) std::printf("Largest overrun past the budget: %" PRId64 " ms\n", worst_overrun);
 
-  // The solvers alone: a win by fours, then by threes and fours, from a
-  // fresh table, under one node limit each.
+  // The win-by-fours solver alone, from a fresh table, under one node
+  // limit each.
   int64_t suite_nodes = 0, suite_ms = 0;
+  quorlith::plus::VcfSolver solver;
   for (const BenchPosition& pos : SOLVER_SUITE) {
     auto e = std::make_unique<Engine>();
     e->start_game(pos.size);
     if (!place_moves(*e, pos.moves)) return 2;
-    memory.solver.clear();
-    quorlith::Point win{};
-    const quorlith::SolveLimits limits{SOLVER_NODE_LIMIT, quorlith::clock_ms() + 3'600'000};
+    quorlith::Position& board = player->follow(*e);
+    solver.clear();
+    int first = 0;
     const int64_t start = quorlith::clock_ms();
-    const bool vcf = memory.solver.solve_vcf(*e, limits, &win);
-    const int64_t vcf_nodes = memory.solver.nodes();
-    const bool vct = memory.solver.solve_vct(*e, limits, &win);
+    const int plies = solver.solve<quorlith::Rule::FREESTYLE>(board, 40, SOLVER_NODE_LIMIT, &first);
     const int64_t ms = quorlith::clock_ms() - start;
-    const int64_t nodes = vcf_nodes + memory.solver.nodes();
-    suite_nodes += nodes;
+    suite_nodes += solver.nodes();
     suite_ms += ms;
-    std::printf("   %-12s vcf %-3s vct %-3s (depth %d)  nodes %9" PRId64 "  ms %5" PRId64 "  nps %9" PRId64 "\n",
-                pos.name, vcf ? "yes" : "no", vct ? "yes" : "no", vct ? memory.solver.last_vct_depth() : 0, nodes, ms,
-                per_second(nodes, ms));
+    std::printf("   %-12s vcf %-3s (%2d plies)  nodes %9" PRId64 "  ms %5" PRId64 "  nps %9" PRId64 "\n", pos.name,
+                plies > 0 ? "yes" : "no", plies, solver.nodes(), ms, per_second(solver.nodes(), ms));
   }
   std::printf("Solver: nodes %" PRId64 "  ms %" PRId64 "  nps %" PRId64 "\n", suite_nodes, suite_ms,
               per_second(suite_nodes, suite_ms));
   if (!timed) std::printf("Plus bench: %" PRId64 "\n", total + suite_nodes);
-  return 0;
+  return status;
 }
 
 }  // namespace
@@ -251,7 +260,7 @@ int run_plus(int depth, int64_t budget_ms) {
 // brain's, about what its tree (whose answers to threats cost no depth)
 // reaches in 1 s.
 constexpr int DEFAULT_DEPTH = 9;
-constexpr int DEFAULT_PLUS_DEPTH = 7;
+constexpr int DEFAULT_PLUS_DEPTH = 10;
 
 int main(int argc, char** argv) {
   int depth = 0;
@@ -278,7 +287,7 @@ int main(int argc, char** argv) {
     usage();
     return 2;
   }
-  if (plus) return run_plus(depth, budget_ms);
+  if (plus) return run_plus(depth, budget_ms, repeat);
   const bool timed = budget_ms >= 0;
   if (timed) depth = quorlith::MAX_PLY - 1;
 

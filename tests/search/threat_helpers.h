@@ -12,17 +12,12 @@
 
 #include "engine/engine.h"
 #include "search/plus_search.h"
-#include "search/threat_space.h"
 #include "tests/common/rules_board.h"
 
 namespace quorlith::search_test {
 
 using test_support::RulesBoard;
 using test_support::Sq;
-
-// Limits with no deadline in reach: only the node limit and the depths
-// bound a solve, so every run takes the same path.
-inline SolveLimits node_limits(int64_t nodes) { return SolveLimits{nodes, clock_ms() + 3'600'000}; }
 
 inline Point engine_point(Sq s) { return Point{static_cast<uint8_t>(s.x + BORDER), static_cast<uint8_t>(s.y + BORDER)}; }
 inline Sq board_square(Point p) { return Sq{p.x - BORDER, p.y - BORDER}; }
@@ -90,37 +85,29 @@ inline RulesBoard quiet_threat_position(std::mt19937& random, int size, int ston
   }
 }
 
-// The solver as the attacker of a replayed claim: every position is solved
-// afresh (the table carries over, as it does from move to move in a game).
-inline test_support::Oracle solver_oracle(ThreatSolver& solver, EngineMirror& mirror, bool vct, int64_t nodes) {
-  return [&solver, &mirror, vct, nodes](const RulesBoard& b) -> std::optional<Sq> {
+// The plus brain at a fixed depth, without a clock, as the attacker: its
+// move, whatever it is (the referee decides whether it keeps the win).
+inline test_support::Oracle plus_oracle(plus::PlusPlayer& player, EngineMirror& mirror, int depth) {
+  return [&player, &mirror, depth](const RulesBoard& b) -> std::optional<Sq> {
     Engine& e = mirror.follow(b);
-    Point win{};
-    const bool found = vct ? solver.solve_vct(e, node_limits(nodes), &win) : solver.solve_vcf(e, node_limits(nodes), &win);
-    if (!found) return std::nullopt;
-    return board_square(win);
-  };
-}
-
-// The plus brain under a plan as the attacker: its move, whatever it is
-// (the referee decides whether it keeps the win).
-inline test_support::Oracle plus_oracle(PlusMemory& memory, EngineMirror& mirror, const PlusPlan& plan,
-                                        int max_depth) {
-  return [&memory, &mirror, plan, max_depth](const RulesBoard& b) -> std::optional<Sq> {
-    Engine& e = mirror.follow(b);
-    e.max_depth = max_depth;
-    e.time_per_move_ms = 3'600'000;
+    e.max_depth = depth;
+    const plus::TimePlan untimed;
     int x = -1, y = -1;
-    if (!find_plus_move(e, memory, plan, &x, &y)) return std::nullopt;
+    if (!player.find_move(e, &x, &y, nullptr, nullptr, &untimed)) return std::nullopt;
     return Sq{x, y};
   };
 }
 
-// The plan the plus brain uses at 1 s per move, with its node limits only.
-inline PlusPlan untimed_plan(int32_t budget_ms) {
-  PlusPlan plan = plus_plan_for(budget_ms);
-  plan.timed = false;
-  return plan;
+// The win-by-fours solver as the attacker: its first stone, or nothing
+// when it finds no win.
+inline test_support::Oracle vcf_oracle(plus::VcfSolver& solver, plus::PlusPlayer& player, EngineMirror& mirror,
+                                       int64_t nodes) {
+  return [&solver, &player, &mirror, nodes](const RulesBoard& b) -> std::optional<Sq> {
+    quorlith::Position& pos = player.follow(mirror.follow(b));
+    int first = 0;
+    if (solver.solve<Rule::FREESTYLE>(pos, 40, nodes, &first) == 0) return std::nullopt;
+    return Sq{quorlith::Position::x_of(first), quorlith::Position::y_of(first)};
+  };
 }
 
 }  // namespace quorlith::search_test
