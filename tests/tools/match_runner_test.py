@@ -3,6 +3,7 @@
 maximisation, its decisions on synthetic pair streams, pairs put together
 from games finishing in any order, each brain's own time limits, and the
 runner's stop, wrap-around and log, with scripted brains (fake_brain.py)."""
+import contextlib
 import importlib.machinery
 import importlib.util
 import io
@@ -307,6 +308,24 @@ class CommandLine(unittest.TestCase):
                                       "--openings", openings, "--size", "20", "--log", log)
             self.assertEqual((code, "not a number" in err), (2, True))
             self.assertFalse(os.path.exists(log))
+
+    def test_play_gives_each_brain_its_own_time_and_clock(self):
+        with tempfile.TemporaryDirectory() as folder:
+            openings = os.path.join(folder, "openings.txt")
+            with open(openings, "w") as f:
+                f.write("7,7 8,8 6,8\n")
+            records = [os.path.join(folder, name) for name in ("one", "two")]
+            out = io.StringIO()
+            with contextlib.redirect_stdout(out):
+                code, _ = self.run_main("play", fake("--record", records[0]), fake("--record", records[1]),
+                                        "--openings", openings, "--turn-ms", "200", "--opponent-turn-ms", "50")
+            self.assertEqual(code, 0)
+            self.assertIn("games 2: engine1", out.getvalue())
+            for record, turn, match in zip(records, (200, 50), (24000, 6000)):
+                with open(record) as f:
+                    seen = f.read().splitlines()
+                self.assertEqual(seen.count(f"INFO timeout_turn {turn}"), 2)
+                self.assertEqual(seen.count(f"INFO timeout_match {match}"), 2)
 
     def test_the_table_is_replaced_between_its_markers_only(self):
         text = f"intro\n{qm.TABLE_BEGIN}\nold table\n{qm.TABLE_END}\nafter\n"
