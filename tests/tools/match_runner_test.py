@@ -169,8 +169,10 @@ class TimeAccounting(unittest.TestCase):
 class Runner(unittest.TestCase):
     def setUp(self):
         self.folder = tempfile.TemporaryDirectory()
-        self.settings = qm.Settings(15, 100, 1000000)
-        self.opening = [(7, 7), (8, 8), (6, 8)]
+        # 9x9 keeps the scripted games short (their fives come within about
+        # 40 stones).
+        self.settings = qm.Settings(9, 100, 1000000)
+        self.opening = [(4, 4), (5, 5), (3, 5)]
 
     def tearDown(self):
         self.folder.cleanup()
@@ -246,7 +248,7 @@ class Runner(unittest.TestCase):
     def test_the_log_replays_every_game(self):
         sides = [qm.Side(fake(), "one", 1000, 120000), qm.Side(fake(), "two", 500, 60000)]
         log = io.StringIO()
-        outcome = qm.run_match(sides, [self.opening, [(7, 7), (7, 8)]], self.settings, pairs=2,
+        outcome = qm.run_match(sides, [self.opening, [(4, 4), (4, 5)]], self.settings, pairs=2,
                                concurrency=2, log=log, out=io.StringIO())
         games = [json.loads(line) for line in log.getvalue().splitlines()]
         self.assertEqual(len(games), 4)
@@ -313,12 +315,13 @@ class CommandLine(unittest.TestCase):
         with tempfile.TemporaryDirectory() as folder:
             openings = os.path.join(folder, "openings.txt")
             with open(openings, "w") as f:
-                f.write("7,7 8,8 6,8\n")
+                f.write("4,4 5,5 3,5\n")
             records = [os.path.join(folder, name) for name in ("one", "two")]
             out = io.StringIO()
             with contextlib.redirect_stdout(out):
                 code, _ = self.run_main("play", fake("--record", records[0]), fake("--record", records[1]),
-                                        "--openings", openings, "--turn-ms", "200", "--opponent-turn-ms", "50")
+                                        "--openings", openings, "--size", "9",
+                                        "--turn-ms", "200", "--opponent-turn-ms", "50")
             self.assertEqual(code, 0)
             self.assertIn("games 2: engine1", out.getvalue())
             for record, turn, match in zip(records, (200, 50), (24000, 6000)):
