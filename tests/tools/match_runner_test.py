@@ -185,16 +185,19 @@ class Runner(unittest.TestCase):
             return f.read().splitlines()
 
     def test_each_brain_is_told_and_judged_by_its_own_time(self):
-        # Engine2's first reply takes 300 ms: a time loss with its own 100 ms,
-        # none with 1000 ms, whatever engine1's limit.
+        # Engine2's first reply takes 600 ms: a time loss with its own 100 ms
+        # (and 250 ms of tolerance), none with 1000 ms, whatever engine1's
+        # limit. The tolerance leaves a loaded machine room for the scripted
+        # brain's other replies.
+        settings = qm.Settings(9, 250, 1000000)
         for turn1, turn2, late in ((1000, 100, True), (100, 1000, False)):
             with self.subTest(turn1=turn1, turn2=turn2):
                 for f in ("one", "two"):
                     open(self.record(f), "w").close()
                 sides = [qm.Side(fake("--record", self.record("one")), "one", turn1, 120 * turn1),
-                         qm.Side(fake("--record", self.record("two"), "--delay-ms", "300",
+                         qm.Side(fake("--record", self.record("two"), "--delay-ms", "600",
                                       "--delayed-moves", "1"), "two", turn2, 120 * turn2)]
-                r = qm.play_game(sides, self.opening, 1, self.settings)
+                r = qm.play_game(sides, self.opening, 1, settings)
                 if late:
                     self.assertEqual((r["reason"], r["score"]), ("time", 1.0))
                     self.assertTrue(r["by"].startswith("two: "), r["by"])
@@ -213,17 +216,27 @@ class Runner(unittest.TestCase):
         sides = [qm.Side(fake("--record", self.record("one")), "one", 60000, 600000),
                  qm.Side(fake("--record", self.record("two"), "--silent"), "two", 60000, 600000)]
         stop = threading.Event()
-        threading.Timer(0.5, stop.set).start()
-        started = time.monotonic()
+        stopped_at = []
+
+        def stop_once_two_is_thinking():
+            # Stop while the game waits for the silent brain's move.
+            for _ in range(600):
+                if os.path.exists(self.record("two")) and "BOARD" in self.lines("two"):
+                    break
+                time.sleep(0.05)
+            stopped_at.append(time.monotonic())
+            stop.set()
+
+        threading.Thread(target=stop_once_two_is_thinking).start()
         self.assertIsNone(qm.play_game(sides, self.opening, 1, self.settings, stop))
-        self.assertLess(time.monotonic() - started, 10)
+        self.assertLess(time.monotonic() - stopped_at[0], 10)
         for name in ("one", "two"):
             pid = int(self.lines(name)[0].split()[1])
             with self.assertRaises(ProcessLookupError):
                 os.kill(pid, 0)
 
     def test_sprt_stops_at_its_decision_and_counts_whole_pairs(self):
-        sides = [qm.Side(fake(), "good", 1000, 120000), qm.Side(fake("--illegal"), "bad", 1000, 120000)]
+        sides = [qm.Side(fake(), "good", 5000, 600000), qm.Side(fake("--illegal"), "bad", 5000, 600000)]
         out = io.StringIO()
         log = io.StringIO()
         sprt = qm.Sprt(0, 400, 0.2, 0.2)
@@ -246,7 +259,7 @@ class Runner(unittest.TestCase):
         self.assertTrue(qm.verdict_line(outcome).startswith(f"verdict: H1 accepted after {2 * pairs} games"))
 
     def test_the_log_replays_every_game(self):
-        sides = [qm.Side(fake(), "one", 1000, 120000), qm.Side(fake(), "two", 500, 60000)]
+        sides = [qm.Side(fake(), "one", 5000, 600000), qm.Side(fake(), "two", 2500, 300000)]
         log = io.StringIO()
         outcome = qm.run_match(sides, [self.opening, [(4, 4), (4, 5)]], self.settings, pairs=2,
                                concurrency=2, log=log, out=io.StringIO())
@@ -262,7 +275,7 @@ class Runner(unittest.TestCase):
             # opening is the brain that moved first.
             opening_length = len(g["opening"].split())
             self.assertEqual(g["black"] == g["first"], opening_length % 2 == 0)
-            self.assertEqual(g["turn_ms"], [1000, 500])
+            self.assertEqual(g["turn_ms"], [5000, 2500])
             self.assertEqual(g["reason"], "five")
             last = stones[-1]
             mine = set(stones[(len(stones) - 1) % 2::2])
@@ -321,7 +334,8 @@ class CommandLine(unittest.TestCase):
             with contextlib.redirect_stdout(out):
                 code, _ = self.run_main("play", fake("--record", records[0]), fake("--record", records[1]),
                                         "--openings", openings, "--size", "9",
-                                        "--turn-ms", "200", "--opponent-turn-ms", "50")
+                                        "--turn-ms", "200", "--opponent-turn-ms", "50",
+                                        "--tolerance-ms", "60000")
             self.assertEqual(code, 0)
             self.assertIn("games 2: engine1", out.getvalue())
             for record, turn, match in zip(records, (200, 50), (24000, 6000)):
