@@ -22,6 +22,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 TOOL = os.path.join(HERE, "..", "..", "tools", "quorlith-match")
 FAKE = os.path.join(HERE, "fake_brain.py")
 
+sys.dont_write_bytecode = True  # no cache files beside the tool in the source tree
 _loader = importlib.machinery.SourceFileLoader("quorlith_match", TOOL)
 _spec = importlib.util.spec_from_loader("quorlith_match", _loader)
 qm = importlib.util.module_from_spec(_spec)
