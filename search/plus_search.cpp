@@ -25,12 +25,32 @@ constexpr int STONES_TO_COME_AT_START = 35;
 constexpr int ROOT_VCF_FOURS = 40;
 constexpr int64_t ROOT_VCF_NODES_PER_MS = 100;
 constexpr int64_t ROOT_VCF_MIN_NODES = 5000;
-// The own win by threes and fours of step 2: its depth in attacking
-// stones, and its share of the time plan's optimum.
+// Wins by threes and fours are looked for to this many attacking stones.
 constexpr int ROOT_VCT_DEPTH = 12;
-constexpr int64_t ROOT_VCT_SHARE_PERCENT = 15;
-constexpr int64_t ROOT_VCT_NODES_PER_MS = 1000;
-constexpr int64_t ROOT_VCT_UNTIMED_NODES = 500000;
+// Where each root phase ends, in percent of the time plan's optimum from
+// the start of the move. Our own win by threes and fours gets little: a
+// proven win beats any search, but most moves have none. Whether the
+// opponent would win were it to move is cheap next to the checks of our
+// moves it may save; those checks, which ask the solvers once per move,
+// get the most. The tree has the rest, up to the plan's maximum.
+constexpr int64_t OWN_VCT_END_PERCENT = 15;
+constexpr int64_t THREAT_END_PERCENT = 25;
+constexpr int64_t CHECKS_END_PERCENT = 50;
+// Solver stones per millisecond of a phase (the solvers place about 1.5
+// million a second), and per phase without a clock (tests, the bench).
+constexpr int64_t SOLVER_NODES_PER_MS = 1000;
+constexpr int64_t UNTIMED_SOLVER_NODES = 500000;
+// Stones one move's check may place at least, however many share the phase.
+constexpr int64_t MIN_CHECK_NODES = 2000;
+
+// The clock time at which a phase ends, and its stones.
+int64_t phase_end(const TimePlan& plan, int64_t percent) {
+  return plan.timed ? plan.start_ms + std::max<int64_t>(plan.optimum_ms * percent / 100, 1) : INT64_MAX;
+}
+int64_t solver_nodes(const TimePlan& plan, int64_t percent) {
+  return plan.timed ? std::max<int64_t>(plan.optimum_ms * percent / 100, 1) * SOLVER_NODES_PER_MS
+                    : UNTIMED_SOLVER_NODES;
+}
 
 bool write(int cell, int* x_out, int* y_out) {
   *x_out = Position::x_of(cell);
@@ -130,66 +150,124 @@ bool PlusPlayer::find_move(const Engine& engine, int* x_out, int* y_out, MoveRep
   return write(cell, x_out, y_out);
 }
 
+// 1. The fours decide: a five to make, an open four to make, a five to
+//    block.
 template <Rule R>
-bool PlusPlayer::choose(Position& pos, int max_depth, const TimePlan& plan, int* cell, MoveReport& rep,
-                        SearchObserver* observer) {
-  const int me = pos.side_to_move();
-  // 1. The fours.
+bool PlusPlayer::fours_decide(Position& pos, int* cell, MoveReport& rep) {
   const Forced forced = forced_by_fours<R>(pos, 0);
-  if (forced.block != Position::NO_CELL || forced.value > 0) {
-    rep.decision = MoveReport::Decision::FOURS;
-    rep.value = forced.value;
-    if (forced.block != Position::NO_CELL)
-      *cell = forced.block;
-    else
-      *cell = find_four_cell(pos, me, forced.value == win_at(1) ? COMBO_FIVE : COMBO_F4);
-    rep.moves = 1;
-    return true;
-  }
+  if (forced.block == Position::NO_CELL && forced.value <= 0) return false;
+  rep.decision = MoveReport::Decision::FOURS;
+  rep.value = forced.value;
+  rep.moves = 1;
+  if (forced.block != Position::NO_CELL)
+    *cell = forced.block;
+  else
+    *cell = find_four_cell(pos, pos.side_to_move(), forced.value == win_at(1) ? COMBO_FIVE : COMBO_F4);
+  return true;
+}
 
-  // 2. Our own win by fours.
+// 2. A win of our own, by fours, then by threes and fours.
+template <Rule R>
+bool PlusPlayer::own_win(Position& pos, const TimePlan& plan, int* cell, MoveReport& rep) {
   const int64_t vcf_nodes =
       plan.timed ? std::max(ROOT_VCF_MIN_NODES, plan.maximum_ms * ROOT_VCF_NODES_PER_MS) : ROOT_VCF_MIN_NODES * 4;
   int first = Position::NO_CELL;
-  const int plies = tree_.vcf().solve<R>(pos, ROOT_VCF_FOURS, vcf_nodes, &first);
+  int plies = tree_.vcf().solve<R>(pos, ROOT_VCF_FOURS, vcf_nodes, &first);
   rep.nodes += tree_.vcf().nodes();
-  if (plies > 0 && first != Position::NO_CELL) {
-    rep.decision = MoveReport::Decision::OWN_VCF;
-    rep.value = win_at(plies);
-    rep.moves = 1;
-    *cell = first;
-    return true;
-  }
-
-  // ... and by threes and fours.
-  const int64_t vct_ms = plan.timed ? std::max<int64_t>(plan.optimum_ms * ROOT_VCT_SHARE_PERCENT / 100, 1) : 0;
-  const int64_t vct_nodes = plan.timed ? vct_ms * ROOT_VCT_NODES_PER_MS : ROOT_VCT_UNTIMED_NODES;
-  const int64_t vct_deadline = plan.timed ? plan.start_ms + vct_ms : INT64_MAX;
-  const int vct_plies = vct_.solve<R>(pos, ROOT_VCT_DEPTH, vct_nodes, vct_deadline, &first);
-  rep.nodes += vct_.nodes();
-  if (vct_plies > 0 && first != Position::NO_CELL) {
+  rep.decision = MoveReport::Decision::OWN_VCF;
+  if (plies == 0) {
+    plies = vct_.solve<R>(pos, ROOT_VCT_DEPTH, solver_nodes(plan, OWN_VCT_END_PERCENT),
+                          phase_end(plan, OWN_VCT_END_PERCENT), &first);
+    rep.nodes += vct_.nodes();
     rep.decision = MoveReport::Decision::OWN_VCT;
-    rep.value = win_at(vct_plies);
-    rep.moves = 1;
-    *cell = first;
-    return true;
   }
+  if (plies == 0 || first == Position::NO_CELL) return false;
+  rep.value = win_at(plies);
+  rep.moves = 1;
+  *cell = first;
+  return true;
+}
 
-  // 3. The moves.
+// Whether the side to move wins by fours, or by threes and fours, within
+// the limits; *unsure when a solver stopped before it could tell.
+template <Rule R>
+bool PlusPlayer::side_to_move_wins(Position& pos, int64_t nodes, int64_t deadline_ms, bool* unsure,
+                                   MoveReport& rep) {
+  int first = 0;
+  const bool by_fours = tree_.vcf().solve<R>(pos, ROOT_VCF_FOURS, nodes, &first) > 0;
+  rep.nodes += tree_.vcf().nodes();
+  if (by_fours) return true;
+  const bool by_threes = vct_.solve<R>(pos, ROOT_VCT_DEPTH, nodes, deadline_ms, &first) > 0;
+  rep.nodes += vct_.nodes();
+  *unsure = !by_threes && (tree_.vcf().stopped() || vct_.stopped());
+  return by_threes;
+}
+
+// 4. When the opponent, were it to move now, would win by fours or by
+//    threes and fours, the root moves after which it still wins are
+//    dropped, unless every move loses. Checks go in rounds while the phase
+//    lasts: every move with a small limit first, then those whose check
+//    could not tell with four times the limit, and so on; a move never
+//    told apart stays.
+template <Rule R>
+int PlusPlayer::drop_losing_moves(Position& pos, const TimePlan& plan, int count, MoveReport& rep) {
+  const int64_t threat_end = phase_end(plan, THREAT_END_PERCENT);
+  bool unsure = false;
+  pos.pass();
+  const bool threatened = side_to_move_wins<R>(pos, solver_nodes(plan, THREAT_END_PERCENT), threat_end, &unsure, rep);
+  pos.pass();
+  rep.threat = threatened;
+  if (!threatened && !unsure) return count;
+
+  const int64_t checks_end = phase_end(plan, CHECKS_END_PERCENT);
+  const int64_t phase_nodes = solver_nodes(plan, CHECKS_END_PERCENT);
+  const int64_t spent_before = rep.nodes;
+  auto phase_over = [&] { return rep.nodes - spent_before >= phase_nodes || (plan.timed && clock_ms() >= checks_end); };
+  bool open[MAX_MOVES];
+  std::fill(open, open + count, true);
+  int64_t limit = std::max<int64_t>(phase_nodes / count / 16, MIN_CHECK_NODES);
+  for (bool any_open = true; any_open && !phase_over(); limit *= 4) {
+    any_open = false;
+    for (int i = 0; i < count && !phase_over(); ++i) {
+      if (!open[i] || root_[i].refuted) continue;
+      pos.make_move<R>(root_[i].cell);
+      bool move_unsure = false;
+      root_[i].refuted = side_to_move_wins<R>(pos, limit, checks_end, &move_unsure, rep);
+      pos.undo_move<R>();
+      open[i] = move_unsure;
+      any_open = any_open || move_unsure;
+    }
+  }
+  // The moves that hold go first; if none does, all stay.
+  const int kept = static_cast<int>(std::stable_partition(root_, root_ + count, [](const RootMove& m) {
+                                      return !m.refuted;
+                                    }) - root_);
+  rep.dropped = count - kept;
+  return kept > 0 ? kept : count;
+}
+
+template <Rule R>
+bool PlusPlayer::choose(Position& pos, int max_depth, const TimePlan& plan, int* cell, MoveReport& rep,
+                        SearchObserver* observer) {
+  if (fours_decide<R>(pos, cell, rep) || own_win<R>(pos, plan, cell, rep)) return true;
+
+  // 3. The moves: the answers to an open three, or every move in reach.
   PlusMove moves[MAX_MOVES];
-  const int count = must_answer_three(pos) ? answers_to_three<R>(pos, moves) : all_moves<R>(pos, moves);
+  int count = must_answer_three(pos) ? answers_to_three<R>(pos, moves) : all_moves<R>(pos, moves);
   rep.moves = count;
   if (count == 0) return false;
+  for (int i = 0; i < count; ++i) root_[i] = RootMove{moves[i].cell, moves[i].score};
+  count = drop_losing_moves<R>(pos, plan, count, rep);
   if (count == 1) {
     rep.decision = MoveReport::Decision::SINGLE;
-    *cell = moves[0].cell;
+    *cell = root_[0].cell;
     return true;
   }
 
-  // 4. The alpha-beta.
-  for (int i = 0; i < count; ++i) root_[i] = RootMove{moves[i].cell, moves[i].score, -INFINITE_SCORE, 0};
+  // 5. The alpha-beta over the moves left.
   const TreeResult result = tree_.search<R>(pos, root_, count, max_depth, plan, observer);
   rep.decision = MoveReport::Decision::SEARCHED;
+  rep.moves = count;
   rep.depth = result.depth;
   rep.seldepth = result.seldepth;
   rep.value = result.value;

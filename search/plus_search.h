@@ -4,9 +4,12 @@
 //   2. a win by fours of our own is played at once, then one by threes and
 //      fours;
 //   3. the moves: the answers to an open three of the opponent's, or every
-//      move in reach; a single one is played at once;
-//   4. the alpha-beta deepens over them under the time plan, and its best
-//      move is played.
+//      move in reach;
+//   4. when the opponent, were it to move, would win by fours or by threes
+//      and fours, the moves after which it still does are dropped, unless
+//      every move loses; a single move left is played at once;
+//   5. the alpha-beta deepens over the moves left under the time plan, and
+//      its best move is played.
 //
 // The plus brain keeps a board of its own (engine/position.h), brought to
 // the front end's stones before each search, and its tree's table from
@@ -37,11 +40,13 @@ struct MoveReport {
     FOURS,     // step 1: a five, an open four or a forced block
     OWN_VCF,   // step 2
     OWN_VCT,   // step 2
-    SINGLE,    // step 3: one move only
-    SEARCHED,  // step 4
+    SINGLE,    // steps 3 and 4: one move only
+    SEARCHED,  // step 5
   };
   Decision decision = Decision::SEARCHED;
   int moves = 0;          // root moves searched
+  bool threat = false;    // the opponent would win were it to move
+  int dropped = 0;        // root moves after which it still wins
   int depth = 0;          // deepest iteration that finished
   int seldepth = 0;
   int32_t value = 0;      // its value, for the side to move
@@ -92,6 +97,14 @@ class PlusPlayer {
   template <Rule R>
   bool choose(Position& pos, int max_depth, const TimePlan& plan, int* cell, MoveReport& report,
               SearchObserver* observer);
+  template <Rule R>
+  bool fours_decide(Position& pos, int* cell, MoveReport& report);
+  template <Rule R>
+  bool own_win(Position& pos, const TimePlan& plan, int* cell, MoveReport& report);
+  template <Rule R>
+  bool side_to_move_wins(Position& pos, int64_t nodes, int64_t deadline_ms, bool* unsure, MoveReport& report);
+  template <Rule R>
+  int drop_losing_moves(Position& pos, const TimePlan& plan, int count, MoveReport& report);
 
   Position position_;
   Tree tree_;

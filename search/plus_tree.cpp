@@ -13,7 +13,7 @@ namespace {
 // The deepest ply a node may stand at; deeper lines end in the evaluation.
 constexpr int MAX_TREE_PLY = MAX_PLY - 2;
 // Nodes between two readings of the clock.
-constexpr int64_t CLOCK_MASK = 1023;
+constexpr int64_t CLOCK_INTERVAL = 1024;
 
 // A leaf where the side to move has a four looks for a win by fours this
 // long (fours, stones placed).
@@ -60,6 +60,10 @@ constexpr int32_t HISTORY_CAP = 1 << 20;
 constexpr int ASPIRATION_FROM_DEPTH = 5;
 constexpr int32_t ASPIRATION_WINDOW = 40;
 
+// Answers to threats are searched without using up depth down to this
+// many plies per ply of the iteration's depth.
+constexpr int EXTENDED_PLIES_PER_DEPTH = 2;
+
 // The time plan: the best move changing in the last iterations stretches
 // the optimum by this much per change (in percent), up to the maximum.
 constexpr int64_t STRETCH_PER_CHANGE_PERCENT = 40;
@@ -82,8 +86,11 @@ void Tree::clear() {
   for (int i = 0; i <= MAX_PLY; ++i) frames_[i].killers[0] = frames_[i].killers[1] = Position::NO_CELL;
 }
 
+// The clock is read once the nodes pass the next reading's count: the
+// solver's stones at the leaves count too, and jump over exact multiples.
 void Tree::poll() {
-  if ((nodes_ & CLOCK_MASK) != 0) return;
+  if (nodes_ < next_poll_) return;
+  next_poll_ = nodes_ + CLOCK_INTERVAL;
   if (nodes_ >= plan_.node_limit) stop_ = true;
   if (plan_.timed && clock_ms() >= plan_.start_ms + plan_.maximum_ms) stop_ = true;
 }
@@ -194,7 +201,10 @@ int32_t Tree::node(Position& pos, int32_t alpha, int32_t beta, int depth, int pl
   int best_move = Position::NO_CELL;
   int searched = 0;
   int quiets = 0;
-  const int child_depth = blocking ? depth : depth - 1;
+  // Answers to a four or an open three are few and none is a free
+  // choice: they use up no depth, so a line of threats is followed to its
+  // end rather than cut off halfway (down to twice the iteration's depth).
+  const int child_depth = blocking || (answering && ply < extension_plies_) ? depth : depth - 1;
   const bool late_pruning = !PV && !answering && depth < static_cast<int>(QUIET_MOVES_AT_DEPTH.size());
   for (int i = 0; i < count; ++i) {
     const PlusMove m = take_best(moves, count);
@@ -289,6 +299,7 @@ TreeResult Tree::search(Position& pos, RootMove* root, int count, int max_depth,
                         SearchObserver* observer) {
   plan_ = plan;
   nodes_ = 0;
+  next_poll_ = 0;
   seldepth_ = 0;
   stop_ = false;
   table_.new_search();
@@ -304,6 +315,7 @@ TreeResult Tree::search(Position& pos, RootMove* root, int count, int max_depth,
   int changes = 0;  // best-move changes, halved at every iteration
   int32_t previous = 0;
   for (int depth = 1; depth <= max_depth; ++depth) {
+    extension_plies_ = EXTENDED_PLIES_PER_DEPTH * depth;
     int32_t window = ASPIRATION_WINDOW;
     int32_t alpha = -INFINITE_SCORE, beta = INFINITE_SCORE;
     if (depth >= ASPIRATION_FROM_DEPTH && !is_forced(previous)) {

@@ -24,6 +24,7 @@ struct RootMove {
   int32_t order = 0;  // its key before any iteration (the move score)
   int32_t value = -INFINITE_SCORE;  // the latest iteration's value, or a bound below alpha
   int depth = 0;                    // that iteration's depth; 0: none yet
+  bool refuted = false;             // the opponent wins by force after it
 };
 
 // How long a deepening may run, from its start (clock_ms() at start_ms):
@@ -95,6 +96,8 @@ class Tree {
   int32_t history_[2][Position::CELL_COUNT] = {};
   TimePlan plan_;
   int64_t nodes_ = 0;
+  int64_t next_poll_ = 0;
+  int extension_plies_ = 0;  // nodes at this ply or deeper are not extended
   int seldepth_ = 0;
   bool stop_ = false;
 };

@@ -34,6 +34,19 @@ TEST(PlusPosition, KeepsWhatARecountFindsAndUndoesExactly) {
         const uint64_t expected = pos->hash_after(cell);
         pos->make_move(cell);
         ASSERT_EQ(pos->hash(), expected);
+        if (random() % 9 == 0 && pos->move_count() + 2 < n * n) {
+          // A pass, a stone of the other side, and both taken back.
+          const uint64_t before = pos->hash();
+          pos->pass();
+          ASSERT_NE(pos->hash(), before);
+          const int side = pos->side_to_move();
+          const int other = random_empty_cell(*pos, random);
+          pos->make_move(other);
+          ASSERT_EQ(pos->stone(other), Position::stone_code(side));
+          pos->undo_move();
+          pos->pass();
+          ASSERT_EQ(pos->hash(), before);
+        }
         if (random() % 4 == 0) {
           pos->undo_move();
           ASSERT_EQ(pos->verify(), "") << "rule " << static_cast<int>(rule) << " size " << n;
