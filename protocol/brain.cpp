@@ -11,8 +11,8 @@ class ExactBrain final : public Brain {
   std::string_view about() const override {
     return "name=\"Quorlith\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\"";
   }
-  bool find_move(Engine& engine, int* x_out, int* y_out) override {
-    return engine.find_best_move(x_out, y_out);
+  bool find_move(Engine& engine, int* x_out, int* y_out, SearchObserver* observer) override {
+    return engine.find_best_move(x_out, y_out, nullptr, observer);
   }
 };
 
@@ -22,8 +22,8 @@ class PlusBrain final : public Brain {
     return "name=\"Quorlith Plus\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\"";
   }
   void new_game() override { memory_.clear(); }
-  bool find_move(Engine& engine, int* x_out, int* y_out) override {
-    return find_plus_move(engine, memory_, x_out, y_out);
+  bool find_move(Engine& engine, int* x_out, int* y_out, SearchObserver* observer) override {
+    return find_plus_move(engine, memory_, x_out, y_out, nullptr, observer);
   }
 
  private:

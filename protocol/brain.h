@@ -20,8 +20,11 @@ class Brain {
   virtual void new_game() {}
   // The move to play under the engine's time_per_move_ms and max_depth, in
   // protocol coordinates; the stone is not placed. False only when the
-  // board has no empty cell.
-  virtual bool find_move(Engine& engine, int* x_out, int* y_out) = 0;
+  // board has no empty cell. observer, when given, is told about each
+  // iteration of the search that ran to its end, between iterations, on the
+  // searching thread; it never changes what the search does.
+  virtual bool find_move(Engine& engine, int* x_out, int* y_out,
+                         SearchObserver* observer = nullptr) = 0;
 };
 
 // pbrain-quorlith: the exact engine's iterative deepening.

@@ -58,13 +58,38 @@ PlusPlan plus_plan_for(int32_t budget_ms) {
   return plan;
 }
 
-bool find_plus_move(Engine& e, PlusMemory& memory, int* x_out, int* y_out, PlusReport* report) {
+namespace {
+
+// The tree's iteration reports as a report of the whole move: the solvers'
+// stones before the tree added to its nodes, and the time counted from the
+// start of the move.
+class MoveReports final : public SearchObserver {
+ public:
+  MoveReports(SearchObserver* out, int64_t nodes_before, int64_t ms_before)
+      : out_(out), nodes_before_(nodes_before), ms_before_(ms_before) {}
+  void iteration_done(const SearchIteration& it) override {
+    SearchIteration whole = it;
+    whole.nodes = static_cast<int32_t>(std::min<int64_t>(nodes_before_ + it.nodes, INT32_MAX));
+    whole.elapsed_ms += ms_before_;
+    out_->iteration_done(whole);
+  }
+
+ private:
+  SearchObserver* out_;
+  int64_t nodes_before_;
+  int64_t ms_before_;
+};
+
+}  // namespace
+
+bool find_plus_move(Engine& e, PlusMemory& memory, int* x_out, int* y_out, PlusReport* report,
+                    SearchObserver* observer) {
   if (e.time_per_move_ms <= 0) e.time_per_move_ms = DEFAULT_TIME_PER_MOVE_MS;
-  return find_plus_move(e, memory, plus_plan_for(e.time_per_move_ms), x_out, y_out, report);
+  return find_plus_move(e, memory, plus_plan_for(e.time_per_move_ms), x_out, y_out, report, observer);
 }
 
 bool find_plus_move(Engine& e, PlusMemory& memory, const PlusPlan& plan, int* x_out, int* y_out,
-                    PlusReport* report) {
+                    PlusReport* report, SearchObserver* observer) {
   ThreatSolver& solver = memory.solver;
   PlusReport local;
   PlusReport& rep = report != nullptr ? *report : local;
@@ -203,8 +228,9 @@ bool find_plus_move(Engine& e, PlusMemory& memory, const PlusPlan& plan, int* x_
   rep.decision = PlusReport::Decision::SEARCHED;
   if (kept == 1) return write_answer(root[0].move.x, root[0].move.y, x_out, y_out);
   const int64_t tree_end = unchecked ? std::min(search_end, phase_end(plan.search_end_permille)) : search_end;
-  const PlusTree::Result found =
-      memory.tree.search(e, root, kept, std::min<int>(e.max_depth, DEEPEST_SEARCH), tree_end, &solver);
+  MoveReports reports(observer, rep.solver_nodes, clock_ms() - start);
+  const PlusTree::Result found = memory.tree.search(e, root, kept, std::min<int>(e.max_depth, DEEPEST_SEARCH),
+                                                    tree_end, &solver, observer != nullptr ? &reports : nullptr);
   rep.depth_reached = found.depth_reached;
   rep.value = found.value;
   rep.search_nodes = found.nodes;

@@ -83,11 +83,14 @@ struct PlusMemory {
 // The plus brain's move under engine.time_per_move_ms and max_depth (read
 // and replaced like find_best_move does). Writes protocol coordinates of an
 // empty cell; false only when the board has no empty cell. The position is
-// left as it was found.
+// left as it was found. observer, when given, hears of each iteration of
+// the plus tree that ran to its end, its nodes counting the solvers' stones
+// before it and its time counted from the start of the move; a move decided
+// without the tree (a single reply, a proven win) reports nothing.
 bool find_plus_move(Engine& e, PlusMemory& memory, int* x_out, int* y_out,
-                    PlusReport* report = nullptr);
+                    PlusReport* report = nullptr, SearchObserver* observer = nullptr);
 // The same under an explicit plan.
 bool find_plus_move(Engine& e, PlusMemory& memory, const PlusPlan& plan, int* x_out, int* y_out,
-                    PlusReport* report = nullptr);
+                    PlusReport* report = nullptr, SearchObserver* observer = nullptr);
 
 }  // namespace quorlith

@@ -250,8 +250,21 @@ int32_t PlusTree::root_iteration(Engine& e, RootMove* root, int count, int depth
   return alpha;
 }
 
+void PlusTree::report_iteration(SearchObserver& observer, const ScoredMove& best, int depth, int32_t value,
+                                int64_t start_ms) const {
+  SearchIteration it;
+  it.depth = depth;
+  it.value = value;
+  it.nodes = static_cast<int32_t>(std::min<int64_t>(nodes_, INT32_MAX));
+  it.elapsed_ms = clock_ms() - start_ms;
+  it.pv_length = 1;
+  it.pv[0] = Engine::PvMove{static_cast<int16_t>(best.x - BORDER), static_cast<int16_t>(best.y - BORDER)};
+  observer.iteration_done(it);
+}
+
 PlusTree::Result PlusTree::search(Engine& e, RootMove* root, int count, int max_depth,
-                                  int64_t deadline_ms, ThreatSolver* solver) {
+                                  int64_t deadline_ms, ThreatSolver* solver, SearchObserver* observer) {
+  const int64_t start = observer != nullptr ? clock_ms() : 0;
   Result result;
   solver_ = solver;
   nodes_ = 0;
@@ -268,6 +281,7 @@ PlusTree::Result PlusTree::search(Engine& e, RootMove* root, int count, int max_
     if (!stop_) {
       result.depth_reached = depth;
       result.value = value;
+      if (observer != nullptr) report_iteration(*observer, root[best].move, depth, value, start);
     }
     if (clock_ms() >= deadline_ms_) break;
   }

@@ -65,9 +65,12 @@ class PlusTree {
   // moves of the engine's position, until the clock reaches deadline_ms.
   // With a solver, the nodes a few plies below the root first look for a
   // win by fours of the side to move. The position is left as it was
-  // found. count is at least 1.
+  // found. count is at least 1. observer, when given, hears of each
+  // iteration that ran to its end: its depth, value, the tree's nodes so
+  // far, the time since the search began and the iteration's best root
+  // move as its line (the tree keeps no longer one).
   Result search(Engine& e, RootMove* root, int count, int max_depth, int64_t deadline_ms,
-                ThreatSolver* solver = nullptr);
+                ThreatSolver* solver = nullptr, SearchObserver* observer = nullptr);
 
  private:
   struct Entry {
@@ -84,6 +87,9 @@ class PlusTree {
   int32_t node(Engine& e, int depth, int32_t alpha, int32_t beta, int ply);
   int32_t leaf_value(const Engine& e) const;
   int32_t root_iteration(Engine& e, RootMove* root, int count, int depth, int* best_index);
+  // Tells observer about a finished iteration (see search).
+  void report_iteration(SearchObserver& observer, const ScoredMove& best, int depth, int32_t value,
+                        int64_t start_ms) const;
   void store(const Engine& e, int depth, int32_t value, int32_t alpha, int32_t beta, Point move);
   void poll();
   void prefetch_after(const Engine& e, int x, int y) const;
