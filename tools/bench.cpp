@@ -25,7 +25,9 @@
 // decision, the solver's stones and speed, the alpha-beta's nodes and the
 // move. Fixed depth: the node limits the brain has at 1 s per move, no
 // clock, alpha-beta iterations up to D (7 unless given); the last line, "Plus bench: N",
-// counts every stone placed (solver and alpha-beta). With --time MS it plays
+// counts every stone placed (solver and alpha-beta), over the suite and the
+// solver suite below; "Plus total" gives the suite's nodes, time and speed.
+// With --time MS it plays
 // under that budget with the clock and reports each answer's overrun past
 // the budget. Then a solver suite (positions with wins by fours and by
 // threats) gives the solvers' speed: "Solver: nodes N ms M nps K".
@@ -182,7 +184,7 @@ int run_plus(int depth, int64_t budget_ms) {
     std::printf("Plus: time budget %" PRId64 " ms per position\n", budget_ms);
   else
     std::printf("Plus: node limits of a 1000 ms budget, alpha-beta to depth %d\n", depth);
-  int64_t total = 0, solver_nodes = 0, solver_ms = 0, worst_overrun = INT64_MIN;
+  int64_t total = 0, total_ms = 0, solver_nodes = 0, solver_ms = 0, worst_overrun = INT64_MIN;
   quorlith::PlusMemory memory;
   int index = 0;
   for (const BenchPosition& pos : SUITE) {
@@ -200,6 +202,7 @@ int run_plus(int depth, int64_t budget_ms) {
     const int64_t ms = quorlith::clock_ms() - start;
     const int64_t nodes = report.solver_nodes + report.search_nodes;
     total += nodes;
+    total_ms += ms;
     solver_nodes += report.solver_nodes;
     solver_ms += report.solver_ms;
     std::printf("%2d %-24s %-6s solver %8" PRId64 " in %4" PRId64 " ms  threat %2d kept %2d/%-2d  search %9" PRId64
@@ -213,6 +216,8 @@ int run_plus(int depth, int64_t budget_ms) {
     }
     std::printf("\n");
   }
+  std::printf("Plus total nodes %" PRId64 "  ms %" PRId64 "  nps %" PRId64 "\n", total, total_ms,
+              per_second(total, total_ms));
   std::printf("Root solvers: nodes %" PRId64 "  ms %" PRId64 "  nps %" PRId64 "\n", solver_nodes, solver_ms,
               per_second(solver_nodes, solver_ms));
   if (timed) std::printf("Largest overrun past the budget: %" PRId64 " ms\n", worst_overrun);
