@@ -524,7 +524,8 @@ void GameService::run_job(const Job& job, const ProgressListener& progress) {
       // inspect search that named no square (never seen), a short search
       // of the exact engine that always names an empty cell.
       e.time_per_move_ms = inspect_search ? MIN_TIME_MS : depth ? FIXED_DEPTH_LIMIT_MS : time_ms;
-      e.max_depth = depth && !inspect_search ? *depth : TIMED_SEARCH_MAX_DEPTH;
+      // (The plus tree's iterations start at depth 2.)
+      e.max_depth = depth && !inspect_search ? std::max(*depth, 2) : TIMED_SEARCH_MAX_DEPTH;
       Brain& brain = inspect_search ? exact_brain() : *g.brain;
       LiveReport live(*this, g, progress);
       int x = -1, y = -1;
