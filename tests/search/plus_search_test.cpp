@@ -149,7 +149,7 @@ TEST(PlusBrain, PlaysTheFiveAndBlocksTheirs) {
     int x = -1, y = -1;
     PlusReport report;
     ASSERT_TRUE(find_plus_move(e, memory, untimed_plan(BUDGET_MS), &x, &y, &report));
-    EXPECT_EQ(At(x + BORDER, y + BORDER), p->mark('A'));
+    EXPECT_EQ((At{x + BORDER, y + BORDER}), p->mark('A'));
     EXPECT_EQ(report.decision, PlusReport::Decision::SINGLE_REPLY);
   }
 }
