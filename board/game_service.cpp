@@ -346,14 +346,15 @@ Reply GameService::remove(GameId id) {
 
 Reply GameService::wait_until_idle(GameId id, std::chrono::milliseconds limit) {
   if (config_.searches_on_caller) {
+    // Nobody else runs the searches: run them here until the game is idle.
     while (true) {
       {
         std::lock_guard lock(mutex_);
         const auto g = find(id);
         if (!g) return no_game(id);
-        if (!g->busy) return Reply{Refusal::NONE, {}, view_of(*g), false};
+        if (!g->busy || queue_.empty()) return Reply{Refusal::NONE, {}, view_of(*g), g->busy};
       }
-      if (!run_next_search()) break;
+      run_next_search();
     }
   }
   std::unique_lock lock(mutex_);

@@ -5,6 +5,8 @@
 // the queued searches itself, one at a time, between requests.
 //
 // Calls, all from the worker's one thread:
+//   quorlith_prepare()           makes the service and its tables, and
+//       readies the first game's memory, while the page is still loading.
 //   quorlith_request(method, path, body, age_ms)  answers one API request;
 //       age_ms is how long ago the page sent it. Returns the HTTP status;
 //       the reply's JSON is then quorlith_reply().
@@ -13,11 +15,14 @@
 //       the game's state after each finished iteration; 0 when none waited.
 #include <emscripten/emscripten.h>
 
+#include <memory>
+#include <new>
 #include <string>
 
 #include "board/api_routes.h"
 #include "board/game_service.h"
 #include "engine/platform.h"
+#include "protocol/brain.h"
 
 namespace {
 
@@ -44,6 +49,16 @@ EM_JS(void, post_progress, (const char* state_json), {
 });
 
 extern "C" {
+
+void quorlith_prepare() {
+  service();
+  // The linear memory grows as games need it, and the system supplies each
+  // new page when it is first touched, slowly: some 200 ms for the Engine
+  // and the plus brain's tables. One of each, made and dropped now, leaves
+  // that memory touched and free for the first game.
+  const std::unique_ptr<Engine> engine(new (std::nothrow) Engine);
+  const std::unique_ptr<Brain> brain = make_plus_brain();
+}
 
 int quorlith_request(const char* method, const char* path, const char* body, double age_ms) {
   GameService& games = service();

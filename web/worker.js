@@ -10,6 +10,7 @@ self.onmessage = (event) => (handle ? handle(event.data) : early.push(event.data
 
 QuorlithEngine().then(
   (engine) => {
+    engine._quorlith_prepare();
     handle = createRequestHandler(engine, (message) => self.postMessage(message));
     self.postMessage({ ready: true });
     for (const request of early.splice(0)) handle(request);
