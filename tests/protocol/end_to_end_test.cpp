@@ -294,29 +294,34 @@ std::string board_block(const test_support::Stones& stones) {
 }
 
 // The deepest searches through the pipes, with the brain's own main thread
-// (on Windows it has only the stack its executable reserves): "sd 63" on a
-// crowded board where nothing is ever forced, so every line of the search
-// runs to its full depth, and on the ladder of forced blocks, which the
-// threat check follows to its end before the answer (the first block).
+// (on Windows it has only the stack its executable reserves, in WebAssembly
+// the stack it was linked with): "sd 63" on a crowded board where nothing is
+// ever forced, so every line of the search runs to its full depth, and on
+// the ladder of forced blocks, which the threat check follows to its end
+// before the answer (the first block). Both brains: the plus brain's tree
+// keeps a candidate list per ply on the stack too.
 TEST(SlowDeepSearch, SdSixtyThreeOnACrowdedBoardAndOnTheForcingLadder) {
-  ChildEngine child;
-  const test_support::Stones dead = test_support::dead_board(15);
-  child.send("INFO timeout_turn 1000\nSTART 15\nsd 63\n" + board_block(dead));
-  EXPECT_EQ(child.read_line(ANSWER_TIMEOUT_MS), "OK");
-  EXPECT_EQ(child.read_line(ANSWER_TIMEOUT_MS), "Set Depth to 63.");
-  Referee board(15);
-  for (const auto& [x, y] : dead) board.place(x, y, 0);
-  const auto [x, y] = read_engine_move(child, board);
-  EXPECT_GE(x, 0);
+  for (const char* binary : {QUORLITH_ENGINE_BINARY, QUORLITH_PLUS_BINARY}) {
+    SCOPED_TRACE(binary);
+    ChildEngine child(binary);
+    const test_support::Stones dead = test_support::dead_board(15);
+    child.send("INFO timeout_turn 1000\nSTART 15\nsd 63\n" + board_block(dead));
+    EXPECT_EQ(child.read_line(ANSWER_TIMEOUT_MS), "OK");
+    EXPECT_EQ(child.read_line(ANSWER_TIMEOUT_MS), "Set Depth to 63.");
+    Referee board(15);
+    for (const auto& [x, y] : dead) board.place(x, y, 0);
+    const auto [x, y] = read_engine_move(child, board);
+    EXPECT_GE(x, 0);
 
-  child.send("START 32\nsd 63\n" + board_block(test_support::forcing_ladder()));
-  EXPECT_EQ(child.read_line(ANSWER_TIMEOUT_MS), "OK");
-  EXPECT_EQ(child.read_line(ANSWER_TIMEOUT_MS), "Set Depth to 63.");
-  EXPECT_EQ(child.read_line(ANSWER_TIMEOUT_MS), std::to_string(test_support::LADDER_ORIGIN.first) +
-                                                    "," +
-                                                    std::to_string(test_support::LADDER_ORIGIN.second));
-  child.send("END\n");
-  EXPECT_TRUE(exited_with_zero(child.wait_exit(ANSWER_TIMEOUT_MS)));
+    child.send("START 32\nsd 63\n" + board_block(test_support::forcing_ladder()));
+    EXPECT_EQ(child.read_line(ANSWER_TIMEOUT_MS), "OK");
+    EXPECT_EQ(child.read_line(ANSWER_TIMEOUT_MS), "Set Depth to 63.");
+    EXPECT_EQ(child.read_line(ANSWER_TIMEOUT_MS), std::to_string(test_support::LADDER_ORIGIN.first) +
+                                                      "," +
+                                                      std::to_string(test_support::LADDER_ORIGIN.second));
+    child.send("END\n");
+    EXPECT_TRUE(exited_with_zero(child.wait_exit(ANSWER_TIMEOUT_MS)));
+  }
 }
 
 TEST(SlowWholeGame, TwentyByTwentyEngineAgainstEngineWithBoardResends) {
