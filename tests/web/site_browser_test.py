@@ -207,9 +207,10 @@ def main():
             foreign = [u for u in requested_urls(driver)
                        if u.startswith(("http:", "https:", "ws:", "wss:")) and not u.startswith(url)]
             check(not foreign, "requests to other hosts: %s" % foreign)
-            for name in ("index.html", "worker.js", "quorlith-engine.wasm"):
-                check(any(path.lstrip("/") in ("", name) or path.endswith(name) for path in QuietHandler.served),
-                      "%s was served" % name)
+            served = {path.split("?")[0] for path in QuietHandler.served}
+            check("/" in served or "/index.html" in served, "the page was served: %s" % sorted(served))
+            for name in ("worker.js", "quorlith-engine.js", "quorlith-engine.wasm"):
+                check("/" + name in served, "%s was served: %s" % (name, sorted(served)))
     finally:
         if driver is not None:
             driver.quit()
