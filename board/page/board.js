@@ -287,7 +287,7 @@ async function startGame(settings) {
 function openNewGameDialog() {
   if (game) {
     $('size').value = game.size;
-    $('brain').value = game.brain;
+    if (game.brain) $('brain').value = game.brain;
     $('time-ms').value = game.time_ms;
     $('fixed-depth').value = game.depth === null ? '' : game.depth;
   }
