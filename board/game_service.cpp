@@ -22,6 +22,12 @@ Reply no_game(GameId id) { return Reply{Refusal::NOT_FOUND, "no game " + std::to
 
 Reply conflict(std::string error) { return Reply{Refusal::CONFLICT, std::move(error), {}, false}; }
 
+// The brain of a new game: the exact engine's is one for all (it keeps
+// nothing between moves), the plus brain's is the game's own.
+std::unique_ptr<Brain> own_brain(BrainKind kind) {
+  return kind == BrainKind::PLUS ? make_plus_brain() : nullptr;
+}
+
 bool on_board(Square s, int size) { return s.x >= 0 && s.y >= 0 && s.x < size && s.y < size; }
 
 std::vector<Square> line_of(const Engine::PvMove* moves, int count) {
@@ -84,6 +90,9 @@ struct GameService::Game {
   // Touched only with mutex_ held while the game is idle, and only by the
   // worker, without the lock, while it is busy.
   std::unique_ptr<Engine> engine;
+  std::unique_ptr<Brain> own_brain;  // the plus brain's memory
+  Brain* brain = nullptr;            // own_brain, or the exact engine's
+  BrainKind brain_kind = BrainKind::PLUS;
   int size = 0;
   bool engine_first = false;
   int time_ms = 0;
@@ -97,24 +106,32 @@ struct GameService::Game {
   std::optional<SearchSummary> last_search;
   std::optional<Square> hint;
   std::uint64_t last_used = 0;
+  int64_t search_ended_ms = INT64_MIN;  // clock_ms() when the last search ended
 };
 
 // Hands each finished iteration of a timed search to the game's state, so
 // that the page sees the search as it goes.
 class GameService::LiveReport final : public SearchObserver {
  public:
-  LiveReport(GameService& service, Game& game) : service_(service), game_(game) {}
+  LiveReport(GameService& service, Game& game, const ProgressListener& progress)
+      : service_(service), game_(game), progress_(progress) {}
 
   void iteration_done(const SearchIteration& it) override {
     latest = it;
-    std::lock_guard lock(service_.mutex_);
-    if (!game_.last_search) return;
-    SearchSummary& s = *game_.last_search;
-    s.depth = it.depth;
-    s.value = it.value;
-    s.nodes = it.nodes;
-    s.time_ms = it.elapsed_ms;
-    s.pv = line_of(it.pv, it.pv_length);
+    GameView view;
+    {
+      std::lock_guard lock(service_.mutex_);
+      if (!game_.last_search) return;
+      SearchSummary& s = *game_.last_search;
+      s.depth = it.depth;
+      s.value = it.value;
+      s.nodes = it.nodes;
+      s.time_ms = it.elapsed_ms;
+      s.pv = line_of(it.pv, it.pv_length);
+      if (!progress_ || game_.removed) return;
+      view = service_.view_of(game_);
+    }
+    progress_(view);
   }
 
   std::optional<SearchIteration> latest;
@@ -122,6 +139,7 @@ class GameService::LiveReport final : public SearchObserver {
  private:
   GameService& service_;
   Game& game_;
+  const ProgressListener& progress_;
 };
 
 GameService::GameService(ServiceConfig config) : config_(config) {
@@ -131,6 +149,7 @@ GameService::GameService(ServiceConfig config) : config_(config) {
   config_.search_threads = std::clamp(config_.search_threads, 1, MAX_SEARCH_THREADS);
   // Before any game: the tables are then only ever read.
   ensure_pattern_tables();
+  if (config_.searches_on_caller) return;
   for (int i = 0; i < config_.search_threads; ++i) workers_.emplace_back([this] { worker_loop(); });
 }
 
@@ -183,11 +202,15 @@ Reply GameService::create(const NewGame& request) {
   auto g = std::make_shared<Game>();
   g->engine.reset(new (std::nothrow) Engine);
   if (!g->engine) return refuse(Refusal::UNAVAILABLE, "out of memory for another game");
+  g->own_brain = own_brain(request.brain);
+  g->brain = g->own_brain ? g->own_brain.get() : &exact_brain();
+  g->brain_kind = request.brain;
   g->size = request.size;
   g->engine_first = request.engine_first;
   g->time_ms = request.time_ms;
   g->depth = request.depth;
   g->engine->start_game(request.size);
+  g->brain->new_game();
   for (std::size_t i = 0; i < request.stones.size(); ++i) {
     const Square s = request.stones[i];
     const std::string which = "stone " + std::to_string(i + 1) + " at " + square_text(s);
@@ -225,10 +248,15 @@ Reply GameService::get(GameId id) {
   return Reply{Refusal::NONE, {}, view_of(*g), g->busy};
 }
 
-std::optional<Reply> GameService::refuse_change(const Game* g, GameId id) {
+std::optional<Reply> GameService::refuse_change(const Game* g, GameId id) const {
   if (g == nullptr) return no_game(id);
-  if (g->busy) return conflict("busy: the engine is thinking");
+  if (g->busy || (request_sent_ms_ && g->search_ended_ms > *request_sent_ms_)) return conflict(BUSY_ERROR);
   return std::nullopt;
+}
+
+void GameService::set_request_sent_ms(std::optional<int64_t> sent_ms) {
+  std::lock_guard lock(mutex_);
+  request_sent_ms_ = sent_ms;
 }
 
 Reply GameService::play(GameId id, Square square) {
@@ -317,6 +345,18 @@ Reply GameService::remove(GameId id) {
 }
 
 Reply GameService::wait_until_idle(GameId id, std::chrono::milliseconds limit) {
+  if (config_.searches_on_caller) {
+    // Nobody else runs the searches: run them here until the game is idle.
+    while (true) {
+      {
+        std::lock_guard lock(mutex_);
+        const auto g = find(id);
+        if (!g) return no_game(id);
+        if (!g->busy || queue_.empty()) return Reply{Refusal::NONE, {}, view_of(*g), g->busy};
+      }
+      run_next_search();
+    }
+  }
   std::unique_lock lock(mutex_);
   job_done_.wait_for(lock, limit, [&] {
     const auto g = find(id);
@@ -350,6 +390,7 @@ GameView GameService::view_of(const Game& g) const {
   GameView v;
   v.id = g.id;
   v.size = g.size;
+  v.brain = g.brain_kind;
   v.engine_first = g.engine_first;
   v.time_ms = g.time_ms;
   v.depth = g.depth;
@@ -412,6 +453,18 @@ bool GameService::make_room(std::shared_ptr<Game>& dropped) {
 
 // ---- Workers ----
 
+bool GameService::run_next_search(const ProgressListener& progress) {
+  Job job;
+  {
+    std::lock_guard lock(mutex_);
+    if (queue_.empty()) return false;
+    job = std::move(queue_.front());
+    queue_.pop_front();
+  }
+  run_job(job, progress);
+  return true;
+}
+
 void GameService::worker_loop() {
   while (true) {
     Job job;
@@ -426,7 +479,7 @@ void GameService::worker_loop() {
   }
 }
 
-void GameService::run_job(const Job& job) {
+void GameService::run_job(const Job& job, const ProgressListener& progress) {
   Game& g = *job.game;
   const bool hint = job.purpose == SearchSummary::Purpose::HINT;
   int time_ms = 0;
@@ -446,11 +499,14 @@ void GameService::run_job(const Job& job) {
   }
 
   // 1. The search, without the lock: the engine is the worker's alone.
+  //    The exact brain's fixed-depth search is quorlith-inspect's; every
+  //    other search is the brain's own.
   if (time_ms != 0) {
     Engine& e = *g.engine;
     const auto started = Clock::now();
+    const bool inspect_search = depth && g.brain_kind == BrainKind::EXACT;
     std::optional<Square> move;
-    if (depth) {
+    if (inspect_search) {
       const FixedResult fixed = fixed_depth_search(e, *depth);
       move = open_square(e, fixed.root.x, fixed.root.y);
       if (fixed.finished) {
@@ -464,14 +520,18 @@ void GameService::run_job(const Job& job) {
       if (!move) move = open_square(e, e.root_first_candidate.x, e.root_first_candidate.y);
     }
     if (!move) {
-      // The game's own search; after a fixed-depth search that named no
-      // square (never seen), a short one that always names an empty cell.
-      e.time_per_move_ms = depth ? MIN_TIME_MS : time_ms;
-      e.max_depth = TIMED_SEARCH_MAX_DEPTH;
-      LiveReport live(*this, g);
+      // The brain's search: under the game's time, or to the plus brain's
+      // fixed depth under the limit of fixed-depth searches; after an
+      // inspect search that named no square (never seen), a short search
+      // of the exact engine that always names an empty cell.
+      e.time_per_move_ms = inspect_search ? MIN_TIME_MS : depth ? FIXED_DEPTH_LIMIT_MS : time_ms;
+      // (The plus brain takes a depth below 2 for its default.)
+      e.max_depth = depth && !inspect_search ? std::max(*depth, 2) : g.brain->default_depth_limit();
+      Brain& brain = inspect_search ? exact_brain() : *g.brain;
+      LiveReport live(*this, g, progress);
       int x = -1, y = -1;
-      if (e.find_best_move(&x, &y, nullptr, &live)) move = Square{x, y};
-      if (live.latest && !depth) {
+      if (brain.find_move(e, &x, &y, &live)) move = Square{x, y};
+      if (live.latest && !inspect_search) {
         result.depth = live.latest->depth;
         result.value = live.latest->value;
         result.pv = line_of(live.latest->pv, live.latest->pv_length);
@@ -491,6 +551,7 @@ void GameService::run_job(const Job& job) {
   {
     std::lock_guard lock(mutex_);
     g.busy = false;
+    g.search_ended_ms = clock_ms();
     --searching_;
     if (g.removed) {
       freed = std::move(g.engine);

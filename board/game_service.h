@@ -1,6 +1,8 @@
 // The board's game service: several games against the engine at once, each
-// owning one Engine, with the engine's searches on worker threads. It knows
-// nothing of HTTP; the web front end translates requests into these calls.
+// owning one Engine and one brain, with the searches on worker threads, or
+// run by the owner one at a time (a browser's worker, which has a single
+// thread). It knows nothing of HTTP; the front ends translate requests into
+// these calls.
 //
 // Threads. Every call takes the service's lock for a short while and never
 // searches. A game whose engine is thinking (a search queued or running) is
@@ -11,15 +13,17 @@
 // worker when the search ends.
 //
 // Memory. Each game owns one Engine (about 18 MB, nearly all of it the
-// transposition table). At most max_games engines exist at a time, removed
-// games still searching included: a new game first drops the idle game that
-// was used least recently, and is refused while every game is busy.
+// transposition table) and its brain (the plus brain's tables take about
+// 20 MB more). At most max_games engines exist at a time, removed games
+// still searching included: a new game first drops the idle game that was
+// used least recently, and is refused while every game is busy.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -29,6 +33,7 @@
 #include <vector>
 
 #include "board/referee.h"
+#include "protocol/brain.h"
 
 namespace quorlith::board {
 
@@ -45,8 +50,6 @@ constexpr int DEFAULT_TIME_MS = 1000;
 constexpr int MIN_FIXED_DEPTH = 1;
 constexpr int MAX_FIXED_DEPTH = MAX_PLY - 1;
 constexpr int FIXED_DEPTH_LIMIT_MS = MAX_TIME_MS;
-// Deepest iteration of a timed search, as in the console engine.
-constexpr int TIMED_SEARCH_MAX_DEPTH = 15;
 constexpr int DEFAULT_MAX_GAMES = 8;
 constexpr int MAX_MAX_GAMES = 64;
 constexpr int MAX_SEARCH_THREADS = 16;
@@ -57,13 +60,17 @@ enum class Mover { PLAYER, ENGINE };
 
 enum class Status { PLAYING, THINKING, PLAYER_WON, ENGINE_WON, DRAW };
 
+// The brain a game plays with, chosen when it is made: the plus brain
+// (pbrain-quorlith-plus), or the exact engine (pbrain-quorlith).
+enum class BrainKind { PLUS, EXACT };
+
 // What a search reached. While it runs, it holds the last iteration that ran
 // to its end (time-limited searches only) and running is set.
 struct SearchSummary {
   enum class Purpose { MOVE, HINT };
   Purpose purpose = Purpose::MOVE;
   Mover side = Mover::ENGINE;  // whose move was searched
-  bool fixed_depth = false;    // the quorlith-inspect search at a set depth
+  bool fixed_depth = false;    // a search at a set depth (see NewGame::depth)
   bool running = true;
   int stone_count = 0;         // stones on the board when the search began
   int depth = 0;               // deepest iteration completed; 0: none
@@ -85,6 +92,7 @@ std::optional<int> forced_plies(int32_t value);
 struct GameView {
   GameId id = 0;
   int size = 0;
+  BrainKind brain = BrainKind::PLUS;
   bool engine_first = false;
   int time_ms = 0;
   std::optional<int> depth;  // fixed-depth game
@@ -99,9 +107,13 @@ struct GameView {
 
 struct NewGame {
   int size = DEFAULT_BOARD_SIZE;
+  BrainKind brain = BrainKind::PLUS;
   bool engine_first = false;
   int time_ms = DEFAULT_TIME_MS;
-  // Every search of the game is the fixed-depth search at this depth.
+  // Every search of the game is a search at this depth: for the exact
+  // brain the one root search of quorlith-inspect on a fresh table, for the
+  // plus brain its own search with this as its deepest iteration. Either is
+  // given up after FIXED_DEPTH_LIMIT_MS.
   std::optional<int> depth;
   // A position to start from, in play order, the first black (a loaded
   // BOARD block). It may end with a five or fill the board.
@@ -126,7 +138,16 @@ struct Reply {
 struct ServiceConfig {
   int max_games = DEFAULT_MAX_GAMES;
   int search_threads = 0;  // 0: one per processor core
+  // No worker threads: queued searches wait until the owner runs them with
+  // run_next_search, on its own thread.
+  bool searches_on_caller = false;
 };
+
+// Told about a game's state after each finished iteration of its search.
+using ProgressListener = std::function<void(const GameView&)>;
+
+// The message of every refusal of a busy game.
+inline constexpr const char* BUSY_ERROR = "busy: the engine is thinking";
 
 struct ServiceStats {
   int engines = 0;    // engines alive, removed games still searching included
@@ -164,9 +185,23 @@ class GameService {
   Reply remove(GameId id);
 
   // Waits until the game is not busy or the time is up; its state then.
+  // With searches_on_caller, runs the queued searches itself instead,
+  // until the game is idle (the limit is then not used).
   Reply wait_until_idle(GameId id, std::chrono::milliseconds limit);
   ServiceStats stats();
   const ServiceConfig& config() const { return config_; }
+
+  // With searches_on_caller: runs the search queued first, to its end, on
+  // the calling thread, telling progress (when set) after each of its
+  // finished iterations. False when none was queued.
+  bool run_next_search(const ProgressListener& progress = {});
+
+  // With searches_on_caller, requests wait while a search runs and are
+  // answered after it. sent_ms, on clock_ms()'s clock, is when the request
+  // now being answered was sent (nothing: now): a change to a game whose
+  // search ended after that is refused as busy, as it would have been on
+  // arrival. Holds for the calls that follow, until set again.
+  void set_request_sent_ms(std::optional<int64_t> sent_ms);
 
  private:
   struct Game;
@@ -180,8 +215,8 @@ class GameService {
   // All private members below run with mutex_ held unless they say so.
   std::shared_ptr<Game> find(GameId id);
   // What a call that changes a game answers when it cannot: no such game,
-  // or the game is busy.
-  static std::optional<Reply> refuse_change(const Game* g, GameId id);
+  // or the game is busy (or was when the request was sent).
+  std::optional<Reply> refuse_change(const Game* g, GameId id) const;
   GameView view_of(const Game& g) const;
   Mover mover(const Game& g) const;
   void touch(Game& g);
@@ -198,7 +233,7 @@ class GameService {
 
   void worker_loop();
   // Runs one search; called without the lock.
-  void run_job(const Job& job);
+  void run_job(const Job& job, const ProgressListener& progress = {});
 
   ServiceConfig config_;
   std::mutex mutex_;
@@ -215,6 +250,7 @@ class GameService {
   int searching_ = 0;
   GameId next_id_ = 1;
   std::uint64_t use_clock_ = 0;
+  std::optional<int64_t> request_sent_ms_;
   bool closing_ = false;
 };
 

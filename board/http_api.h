@@ -1,24 +1,10 @@
-// The board's HTTP layer: the page's files and the JSON API over a
-// GameService. It only parses requests, checks their shape, calls the
-// service and writes its replies as JSON; every game rule is the service's.
-//
-//   POST   /api/games                {"size", "engine_first", "time_ms", "depth", "board"}
-//   GET    /api/games/{id}           the game's state
-//   DELETE /api/games/{id}
-//   POST   /api/games/{id}/moves     {"x", "y"}
-//   POST   /api/games/{id}/undo
-//   POST   /api/games/{id}/hint      {"depth"} optional
-//   POST   /api/games/{id}/watch     {"on"}
-//   GET    /api/games/{id}/board     {"board": "BOARD\n...DONE\n"}
-//
-// Errors are {"error": "..."} with 400 (malformed request), 404 (unknown
-// game or route), 409 (the game cannot do that now), 413 (body too large)
-// or 503 (no room for another game).
+// The board's HTTP server: the page's files, and the JSON API of
+// board/api_routes.h under /api/, with a guard against other sites' pages.
 #pragma once
 
-#include <cstddef>
 #include <string_view>
 
+#include "board/api_routes.h"
 #include "board/game_service.h"
 
 namespace httplib {
@@ -26,10 +12,6 @@ class Server;
 }
 
 namespace quorlith::board {
-
-// Longest request body read; a BOARD block of a full 32 x 32 board needs
-// about 10 KB.
-constexpr std::size_t MAX_BODY_BYTES = 64 * 1024;
 
 // Whether a Host header names this machine's loopback interface
 // (127.x.x.x, localhost or ::1, with or without a port).

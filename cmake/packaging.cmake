@@ -4,8 +4,10 @@
 #   Windows: quorlith-<version>-windows-x86_64.zip    (the brains at the top
 #            of the archive, where tournament submissions and board programs
 #            expect them, quorlith-bench.exe and readme.txt)
+#   Web:     quorlith-<version>-web.zip               (the static site in a folder:
+#            the board page with the engine in WebAssembly)
 # The version is project(VERSION) in the top CMakeLists.txt, the same that
-# ABOUT reports. `cmake --workflow --preset package` makes both (see
+# ABOUT reports. `cmake --workflow --preset package` makes them all (see
 # README.md).
 
 # The brains every package carries.
@@ -55,5 +57,30 @@ if(QUORLITH_WINDOWS_PACKAGE AND NOT CMAKE_CROSSCOMPILING)
   else()
     message(STATUS "x86_64-w64-mingw32-g++-posix not found: the Windows zip is skipped "
                    "(apt-get install g++-mingw-w64-x86-64)")
+  endif()
+endif()
+
+# The package preset's build also builds the static site with emscripten
+# (tests left out) and puts its zip next to the other packages; without
+# emscripten the zip is skipped.
+option(QUORLITH_WEB_PACKAGE "Also build the static site's zip (needs emscripten)" OFF)
+if(QUORLITH_WEB_PACKAGE AND NOT CMAKE_CROSSCOMPILING)
+  find_program(QUORLITH_EMCC em++)
+  if(QUORLITH_EMCC AND EXISTS /usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake)
+    include(ExternalProject)
+    set(web_zip quorlith-${PROJECT_VERSION}-web.zip)
+    ExternalProject_Add(quorlith-web-package
+      SOURCE_DIR ${PROJECT_SOURCE_DIR}
+      BINARY_DIR ${CMAKE_BINARY_DIR}/web
+      CMAKE_ARGS
+        -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/emscripten-toolchain.cmake
+        -DCMAKE_BUILD_TYPE=Release
+        -DQUORLITH_BUILD_TESTS=OFF
+        -DQUORLITH_BUILD_BENCHMARKS=OFF
+      BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target web-zip
+      BUILD_ALWAYS ON
+      INSTALL_COMMAND ${CMAKE_COMMAND} -E copy <BINARY_DIR>/${web_zip} ${CMAKE_BINARY_DIR}/${web_zip})
+  else()
+    message(STATUS "emscripten not found: the web zip is skipped (apt-get install emscripten)")
   endif()
 endif()

@@ -1,5 +1,6 @@
-// What engine/platform.h promises, for each system. Two branches:
-// Windows (MinGW-w64) and POSIX.
+// What engine/platform.h promises, for each system. Three branches:
+// Windows (MinGW-w64), WebAssembly (Emscripten: a browser's worker, or node)
+// and POSIX.
 #include "engine/platform.h"
 
 #include <chrono>
@@ -10,6 +11,8 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
+#elif defined(__EMSCRIPTEN__)
 #include <cstdlib>
 #else
 #include <sys/mman.h>
@@ -22,10 +25,18 @@ namespace quorlith {
 
 namespace {
 
-constexpr std::size_t HUGE_PAGE = std::size_t{2} << 20;
+// Where the Engine's memory is aligned to: a huge page, or, in WebAssembly,
+// which has no pages to ask for (aligning to 2 MB would only waste up to
+// 2 MB of its one linear memory per allocation), the cache line the tables'
+// entries are laid out for.
+#ifdef __EMSCRIPTEN__
+constexpr std::size_t ALIGNMENT = 64;
+#else
+constexpr std::size_t ALIGNMENT = std::size_t{2} << 20;
+#endif
 
-constexpr std::size_t round_up_to_huge_pages(std::size_t bytes) {
-  return (bytes + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
+constexpr std::size_t round_up_to_alignment(std::size_t bytes) {
+  return (bytes + ALIGNMENT - 1) / ALIGNMENT * ALIGNMENT;
 }
 
 }  // namespace
@@ -43,7 +54,7 @@ int64_t clock_ms() {
 // is no hint to give; the alignment is kept all the same. Memory from
 // _aligned_malloc must go back through _aligned_free, never free.
 void* allocate_engine_memory(std::size_t bytes) noexcept {
-  return _aligned_malloc(round_up_to_huge_pages(bytes), HUGE_PAGE);
+  return _aligned_malloc(round_up_to_alignment(bytes), ALIGNMENT);
 }
 
 void release_engine_memory(void* memory) noexcept { _aligned_free(memory); }
@@ -65,11 +76,25 @@ void prepare_standard_streams() {
 
 LineEnd native_line_end() { return LineEnd::CR_LF; }
 
+#elif defined(__EMSCRIPTEN__)
+
+void* allocate_engine_memory(std::size_t bytes) noexcept {
+  return std::aligned_alloc(ALIGNMENT, round_up_to_alignment(bytes));
+}
+
+void release_engine_memory(void* memory) noexcept { std::free(memory); }
+
+// Under node the streams are the process's own, with no signal for a closed
+// pipe; in a browser there are none to prepare.
+void prepare_standard_streams() {}
+
+LineEnd native_line_end() { return LineEnd::LF; }
+
 #else
 
 void* allocate_engine_memory(std::size_t bytes) noexcept {
-  const std::size_t rounded = round_up_to_huge_pages(bytes);
-  void* memory = std::aligned_alloc(HUGE_PAGE, rounded);
+  const std::size_t rounded = round_up_to_alignment(bytes);
+  void* memory = std::aligned_alloc(ALIGNMENT, rounded);
 #ifdef MADV_HUGEPAGE
   if (memory != nullptr) madvise(memory, rounded, MADV_HUGEPAGE);
 #endif

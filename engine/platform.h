@@ -12,7 +12,8 @@ namespace quorlith {
 
 // Memory for one Engine: aligned to 2 MB and, where the system offers it,
 // backed by huge pages (only a hint: without them the engine works the same,
-// more slowly). nullptr when the memory cannot be had. Only
+// more slowly); in WebAssembly, which has no pages to ask for, aligned to
+// the cache line. nullptr when the memory cannot be had. Only
 // release_engine_memory may give it back.
 [[nodiscard]] void* allocate_engine_memory(std::size_t bytes) noexcept;
 void release_engine_memory(void* memory) noexcept;

@@ -11,8 +11,8 @@ class ExactBrain final : public Brain {
   std::string_view about() const override {
     return "name=\"Quorlith\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\"";
   }
-  bool find_move(Engine& engine, int* x_out, int* y_out) override {
-    return engine.find_best_move(x_out, y_out);
+  bool find_move(Engine& engine, int* x_out, int* y_out, SearchObserver* observer) override {
+    return engine.find_best_move(x_out, y_out, nullptr, observer);
   }
 };
 
@@ -21,6 +21,7 @@ class PlusBrain final : public Brain {
   std::string_view about() const override {
     return "name=\"Quorlith Plus\", version=\"" QUORLITH_VERSION "\", author=\"Quorlith developers\"";
   }
+  int32_t default_depth_limit() const override { return DEEPEST_SEARCH; }
   void new_game() override { player_->new_game(); }
   void before_search(const GameSettings& settings) override {
     plus::MatchInfo info;
@@ -30,8 +31,8 @@ class PlusBrain final : public Brain {
     info.max_memory_bytes = settings.max_memory;
     player_->set_match_info(info);
   }
-  bool find_move(Engine& engine, int* x_out, int* y_out) override {
-    return player_->find_move(engine, x_out, y_out);
+  bool find_move(Engine& engine, int* x_out, int* y_out, SearchObserver* observer) override {
+    return player_->find_move(engine, x_out, y_out, nullptr, observer);
   }
 
  private:

@@ -19,13 +19,21 @@ class Brain {
   [[nodiscard]] virtual std::string_view about() const = 0;
   // A new game has started on a fresh engine.
   virtual void new_game() {}
+  // The depth limit of a search that no sd command limited: set at START
+  // and again after every searched move. The exact brain's 15 is part of
+  // its specified behaviour; the plus brain, whose tree goes much deeper in
+  // the same time, is limited only by the deepest line it can hold.
+  [[nodiscard]] virtual int32_t default_depth_limit() const { return 15; }
   // The settings as they stand just before a searched move (the match
   // clock, the memory limit); the exact brain reads none of them.
   virtual void before_search(const GameSettings& settings) { (void)settings; }
   // The move to play under the engine's time_per_move_ms and max_depth, in
   // protocol coordinates; the stone is not placed. False only when the
-  // board has no empty cell.
-  virtual bool find_move(Engine& engine, int* x_out, int* y_out) = 0;
+  // board has no empty cell. observer, when given, is told about each
+  // iteration of the search that ran to its end, between iterations, on the
+  // searching thread; it never changes what the search does.
+  virtual bool find_move(Engine& engine, int* x_out, int* y_out,
+                         SearchObserver* observer = nullptr) = 0;
 };
 
 // pbrain-quorlith: the exact engine's iterative deepening.

@@ -286,7 +286,7 @@ void FrontEnd::start_new_game(int32_t n) {
   }
   s.engine->start_game(n);
   brain_.new_game();
-  s.engine->max_depth = START_MAX_DEPTH;
+  s.engine->max_depth = brain_.default_depth_limit();
   s.engine->time_per_move_ms = START_TIME_PER_MOVE_MS;
   s.board_size = n;
   reply("OK");

@@ -26,8 +26,10 @@ constexpr int32_t EARLY_BUDGET_CAP_MS = 15000;    // move_number 4 to 9
 constexpr int32_t LATE_TURN_CAP_MS = 11000;       // move_number 10 and on
 constexpr int32_t TIME_TROUBLE_BELOW_MS = 35000;  // time_left below this
 constexpr int32_t TIME_TROUBLE_BUDGET_MS = 1000;
-constexpr int32_t SEARCH_DEPTH_AFTER_MOVE = 15;   // max_depth after a search
-constexpr int32_t START_MAX_DEPTH = 15;           // set by START
+// The exact brain's max_depth after START and after a search (a brain's
+// default_depth_limit).
+constexpr int32_t SEARCH_DEPTH_AFTER_MOVE = 15;
+constexpr int32_t START_MAX_DEPTH = 15;
 constexpr int32_t START_TIME_PER_MOVE_MS = 5000;  // set by START
 // What the search does with a budget of 0 or less; the front end applies it
 // itself so that the caps below also bound it.

@@ -135,7 +135,7 @@ void FrontEnd::searched_move(int32_t budget_ms) {
   } else {
     reply_and_flush("ERROR board is full");
   }
-  engine.max_depth = SEARCH_DEPTH_AFTER_MOVE;
+  engine.max_depth = brain_.default_depth_limit();
 }
 
 }  // namespace quorlith

@@ -172,7 +172,7 @@ bool PlusPlayer::own_win(Position& pos, const TimePlan& plan, int* cell, MoveRep
   const int64_t vcf_nodes =
       plan.timed ? std::max(ROOT_VCF_MIN_NODES, plan.maximum_ms * ROOT_VCF_NODES_PER_MS) : ROOT_VCF_MIN_NODES * 4;
   int first = Position::NO_CELL;
-  int plies = tree_.vcf().solve<R>(pos, ROOT_VCF_FOURS, vcf_nodes, &first);
+  int plies = tree_.vcf().solve<R>(pos, ROOT_VCF_FOURS, vcf_nodes, &first, phase_end(plan, OWN_VCT_END_PERCENT));
   rep.nodes += tree_.vcf().nodes();
   rep.decision = MoveReport::Decision::OWN_VCF;
   if (plies == 0) {
@@ -194,7 +194,7 @@ template <Rule R>
 bool PlusPlayer::side_to_move_wins(Position& pos, int64_t nodes, int64_t deadline_ms, bool* unsure,
                                    MoveReport& rep) {
   int first = 0;
-  const bool by_fours = tree_.vcf().solve<R>(pos, ROOT_VCF_FOURS, nodes, &first) > 0;
+  const bool by_fours = tree_.vcf().solve<R>(pos, ROOT_VCF_FOURS, nodes, &first, deadline_ms) > 0;
   rep.nodes += tree_.vcf().nodes();
   if (by_fours) return true;
   const bool by_threes = vct_.solve<R>(pos, ROOT_VCT_DEPTH, nodes, deadline_ms, &first) > 0;

@@ -60,10 +60,6 @@ constexpr int32_t HISTORY_CAP = 1 << 20;
 constexpr int ASPIRATION_FROM_DEPTH = 5;
 constexpr int32_t ASPIRATION_WINDOW = 40;
 
-// Answers to threats are searched without using up depth down to this
-// many plies per ply of the iteration's depth.
-constexpr int EXTENDED_PLIES_PER_DEPTH = 2;
-
 // The time plan: the best move changing in the last iterations stretches
 // the optimum by this much per change (in percent), up to the maximum.
 constexpr int64_t STRETCH_PER_CHANGE_PERCENT = 40;
@@ -201,10 +197,8 @@ int32_t Tree::node(Position& pos, int32_t alpha, int32_t beta, int depth, int pl
   int best_move = Position::NO_CELL;
   int searched = 0;
   int quiets = 0;
-  // Answers to a four or an open three are few and none is a free
-  // choice: they use up no depth, so a line of threats is followed to its
-  // end rather than cut off halfway (down to twice the iteration's depth).
-  const int child_depth = blocking || (answering && ply < extension_plies_) ? depth : depth - 1;
+  // The block of a five is no choice at all: it uses up no depth.
+  const int child_depth = blocking ? depth : depth - 1;
   const bool late_pruning = !PV && !answering && depth < static_cast<int>(QUIET_MOVES_AT_DEPTH.size());
   for (int i = 0; i < count; ++i) {
     const PlusMove m = take_best(moves, count);
@@ -315,7 +309,6 @@ TreeResult Tree::search(Position& pos, RootMove* root, int count, int max_depth,
   int changes = 0;  // best-move changes, halved at every iteration
   int32_t previous = 0;
   for (int depth = 1; depth <= max_depth; ++depth) {
-    extension_plies_ = EXTENDED_PLIES_PER_DEPTH * depth;
     int32_t window = ASPIRATION_WINDOW;
     int32_t alpha = -INFINITE_SCORE, beta = INFINITE_SCORE;
     if (depth >= ASPIRATION_FROM_DEPTH && !is_forced(previous)) {

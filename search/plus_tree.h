@@ -97,7 +97,6 @@ class Tree {
   TimePlan plan_;
   int64_t nodes_ = 0;
   int64_t next_poll_ = 0;
-  int extension_plies_ = 0;  // nodes at this ply or deeper are not extended
   int seldepth_ = 0;
   bool stop_ = false;
 };

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/platform.h"
+
 namespace quorlith::plus {
 
 namespace {
@@ -27,9 +29,10 @@ VcfSolver::VcfSolver() : table_(new Entry[size_t{1} << TABLE_BITS]) { clear(); }
 void VcfSolver::clear() { std::fill(table_.get(), table_.get() + (size_t{1} << TABLE_BITS), Entry{0, 0}); }
 
 template <Rule R>
-int VcfSolver::solve(Position& pos, int max_fours, int64_t node_limit, int* first) {
+int VcfSolver::solve(Position& pos, int max_fours, int64_t node_limit, int* first, int64_t deadline_ms) {
   nodes_ = 0;
   node_limit_ = node_limit;
+  deadline_ms_ = deadline_ms;
   stopped_ = false;
   int move = Position::NO_CELL;
   const int plies = attack<R>(pos, max_fours, &move);
@@ -48,7 +51,7 @@ int VcfSolver::attack(Position& pos, int fours_left, int* first) {
     return plies_to_five(forced.value);
   }
   if (forced.value < 0 || fours_left <= 0) return 0;
-  if (nodes_ >= node_limit_) {
+  if (nodes_ >= node_limit_ || (deadline_ms_ != INT64_MAX && (nodes_ & 1023) == 0 && clock_ms() >= deadline_ms_)) {
     stopped_ = true;
     return 0;
   }
@@ -100,8 +103,8 @@ int VcfSolver::attack(Position& pos, int fours_left, int* first) {
   return 0;
 }
 
-template int VcfSolver::solve<Rule::FREESTYLE>(Position&, int, int64_t, int*);
-template int VcfSolver::solve<Rule::STANDARD>(Position&, int, int64_t, int*);
-template int VcfSolver::solve<Rule::RENJU>(Position&, int, int64_t, int*);
+template int VcfSolver::solve<Rule::FREESTYLE>(Position&, int, int64_t, int*, int64_t);
+template int VcfSolver::solve<Rule::STANDARD>(Position&, int, int64_t, int*, int64_t);
+template int VcfSolver::solve<Rule::RENJU>(Position&, int, int64_t, int*, int64_t);
 
 }  // namespace quorlith::plus

@@ -28,10 +28,11 @@ class VcfSolver {
 
   // Plies to the five (odd, >= 1) of a win by fours of the side to move
   // with at most `max_fours` fours, or 0 when none was found; the first
-  // stone in *first. Stops after about `node_limit` stones (stopped() then
-  // tells). The position is left as it was found.
+  // stone in *first. Stops after about `node_limit` stones, or once the
+  // clock reaches `deadline_ms` (stopped() then tells). The position is
+  // left as it was found.
   template <Rule R>
-  int solve(Position& pos, int max_fours, int64_t node_limit, int* first);
+  int solve(Position& pos, int max_fours, int64_t node_limit, int* first, int64_t deadline_ms = INT64_MAX);
 
   bool stopped() const { return stopped_; }
   int64_t nodes() const { return nodes_; }
@@ -48,6 +49,7 @@ class VcfSolver {
   std::unique_ptr<Entry[]> table_;
   int64_t nodes_ = 0;
   int64_t node_limit_ = 0;
+  int64_t deadline_ms_ = INT64_MAX;
   bool stopped_ = false;
 };
 

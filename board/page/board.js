@@ -1,5 +1,8 @@
 // The board page: draws the game the server keeps, sends the player's
 // clicks and buttons to the JSON API, and polls while the engine thinks.
+// On the static site the same API is answered by a worker of the page that
+// runs the engine (web/worker_client.js sets window.quorlithTransport),
+// which also tells the page about each finished iteration as it comes.
 'use strict';
 
 const SVG = 'http://www.w3.org/2000/svg';
@@ -16,7 +19,11 @@ let pending = false;   // a request of ours is on its way
 
 // ---- Talking to the server ----
 
+const transport = window.quorlithTransport || null;
+const NO_ANSWER = transport ? 'the engine does not answer' : 'the board server does not answer';
+
 async function api(method, path, body) {
+  if (transport) return transport.request(method, path, body);
   const init = { method, headers: {} };
   if (body !== undefined) {
     init.headers['Content-Type'] = 'application/json';
@@ -47,7 +54,7 @@ async function gameRequest(method, path, body) {
     if (data && data.id !== undefined) show(data);
     return data;
   } catch (e) {
-    setMessage('the board server does not answer');
+    setMessage(transport ? NO_ANSWER + ': ' + e.message : NO_ANSWER);
     return null;
   } finally {
     pending = false;
@@ -67,7 +74,7 @@ async function refresh() {
       forgetGame();
     }
   } catch (e) {
-    setMessage('the board server does not answer');
+    setMessage(NO_ANSWER);
     schedulePoll(1000);
   }
 }
@@ -78,7 +85,7 @@ function schedulePoll(delay) {
 
 function forgetGame() {
   game = null;
-  localStorage.removeItem(STORED_GAME);
+  if (!transport) localStorage.removeItem(STORED_GAME);
   draw(null);
   updateControls();
   $('status').textContent = 'Press New game to start.';
@@ -215,7 +222,8 @@ function showReport(search) {
     for (const id of ['report-what', 'report-depth', 'report-value', 'report-nodes', 'report-time', 'report-nps', 'report-pv']) set(id, '–');
     return;
   }
-  const what = (search.purpose === 'hint' ? 'hint for you' : 'move for ' + sideName(search.side)) +
+  const brain = game && game.brain ? ' (' + game.brain + ' brain)' : '';
+  const what = (search.purpose === 'hint' ? 'hint for you' : 'move for ' + sideName(search.side)) + brain +
     (search.fixed_depth ? ', fixed depth' : '') + (search.running ? ' (running)' : '');
   set('report-what', what);
   set('report-depth', search.depth > 0 ? String(search.depth) : (search.running ? '…' : 'none finished'));
@@ -239,7 +247,7 @@ function updateControls() {
 
 function show(state) {
   game = state;
-  localStorage.setItem(STORED_GAME, String(state.id));
+  if (!transport) localStorage.setItem(STORED_GAME, String(state.id));
   draw(state);
   $('status').textContent = statusText(state);
   $('board').dataset.status = state.status;
@@ -260,6 +268,7 @@ async function play(x, y) {
 function settingsFromDialog() {
   const settings = {
     size: Number($('size').value),
+    brain: $('brain').value,
     engine_first: $('first').value === 'engine',
     time_ms: Number($('time-ms').value),
   };
@@ -278,6 +287,7 @@ async function startGame(settings) {
 function openNewGameDialog() {
   if (game) {
     $('size').value = game.size;
+    if (game.brain) $('brain').value = game.brain;
     $('time-ms').value = game.time_ms;
     $('fixed-depth').value = game.depth === null ? '' : game.depth;
   }
@@ -316,6 +326,7 @@ $('load-board').addEventListener('click', () => {
   const settings = settingsFromDialog();
   if (game) {
     settings.size = game.size;
+    settings.brain = game.brain;
     settings.time_ms = game.time_ms;
     if (game.depth !== null) settings.depth = game.depth; else delete settings.depth;
   }
@@ -324,12 +335,22 @@ $('load-board').addEventListener('click', () => {
   startGame(settings);
 });
 
-// ---- Start: resume the game of this browser if the server still has it ----
+// ---- Start ----
 
 draw(null);
 updateControls();
-const stored = Number(localStorage.getItem(STORED_GAME));
-if (stored > 0) {
-  game = { id: stored };
-  refresh();
+if (transport) {
+  // Each search's iterations as they finish, for the game on the board.
+  transport.onProgress = (state) => {
+    if (game && state.id === game.id) show(state);
+  };
+  // The engine lives in this page: a game with the dialog's settings, at once.
+  startGame(settingsFromDialog());
+} else {
+  // Resume the game of this browser if the server still has it.
+  const stored = Number(localStorage.getItem(STORED_GAME));
+  if (stored > 0) {
+    game = { id: stored };
+    refresh();
+  }
 }

@@ -88,6 +88,7 @@ TEST_F(Api, GameStateAndAMoveWithItsSearchReport) {
   const json fresh = create(json::object());
   EXPECT_EQ(fresh, (json{{"id", fresh["id"]},
                          {"size", 15},
+                         {"brain", "plus"},
                          {"engine_first", false},
                          {"time_ms", 1000},
                          {"depth", nullptr},
@@ -103,6 +104,8 @@ TEST_F(Api, GameStateAndAMoveWithItsSearchReport) {
   EXPECT_EQ(got.content_type, "application/json");
   EXPECT_EQ(got.body, fresh);
 
+  EXPECT_EQ(create({{"brain", "exact"}})["brain"], "exact");
+  EXPECT_EQ(create({{"brain", "plus"}})["brain"], "plus");
   const int id = create({{"size", 20}, {"time_ms", 200}})["id"];
   const std::string game = "/api/games/" + std::to_string(id);
   const Answer played = call("POST", game + "/moves", R"({"x": 10, "y": 10})");
@@ -184,6 +187,9 @@ TEST_F(Api, BadRequestsAreAnsweredAndChangeNothing) {
       {"POST", "/api/games", R"({"time_ms": 60001})", 400, "time_ms must be from 50 to 60000"},
       {"POST", "/api/games", R"({"depth": 0})", 400, "depth must be from 1 to 63"},
       {"POST", "/api/games", R"({"engine_first": 1})", 400, "\"engine_first\" must be true or false"},
+      {"POST", "/api/games", R"({"brain": "strong"})", 400, "\"brain\" must be \"plus\" or \"exact\""},
+      {"POST", "/api/games", R"({"brain": 1})", 400, "\"brain\" must be \"plus\" or \"exact\""},
+      {"POST", "/api/games", R"({"brain": "Plus"})", 400, "\"brain\" must be \"plus\" or \"exact\""},
       {"POST", "/api/games", R"({"board": 7})", 400, "\"board\" must be a string"},
       {"POST", "/api/games", R"({"board": "7,7,1"})", 400, "board: the block must end with DONE"},
       {"POST", "/api/games", R"({"board": "7,7,1\n7,7,2\nDONE"})", 400, "stone 2 at 7,7 goes on an occupied square"},
@@ -208,6 +214,11 @@ TEST_F(Api, BadRequestsAreAnsweredAndChangeNothing) {
       {"GET", "/api/games/abc", "", 404, "no such route"},
       {"GET", "/api/games", "", 404, "no such route"},
       {"POST", game + "/fly", "{}", 404, "no such route"},
+      {"POST", game, "{}", 404, "no such route"},
+      {"DELETE", game + "/moves", "", 404, "no such route"},
+      {"GET", game + "/board/x", "", 404, "no such route"},
+      {"GET", "/api/games/", "", 404, "no such route"},
+      {"GET", "/api/gamesx", "", 404, "no such route"},
       {"GET", "/api/../etc/passwd", "", 404, "no such route"},
       {"GET", "/nothing.js", "", 404, "no such page"},
   };
@@ -288,7 +299,7 @@ TEST_F(Api, FixedDepthReportMatchesTheInspectTool) {
     block += std::to_string(s.x) + "," + std::to_string(s.y) + "," + std::to_string(who) + "\n";
     who = 3 - who;
   }
-  const json g = create({{"board", block + "DONE\n"}, {"depth", 6}});
+  const json g = create({{"board", block + "DONE\n"}, {"depth", 6}, {"brain", "exact"}});
   EXPECT_EQ(g["to_move"], "player");
   EXPECT_EQ(call("POST", "/api/games/" + g["id"].dump() + "/hint").status, 202);
   const json s = settled(g["id"])["last_search"];

@@ -170,7 +170,9 @@ TEST(GameService, EnginesFiveAndALoadedFinishedGame) {
   GameService service;
   // White (the engine) has four in a row and is to move.
   const char* white_four = "0,14 7,7 2,14 8,7 4,14 9,7 6,14 10,7 8,14";
-  const Reply r = service.create(position(15, white_four));
+  NewGame exact = position(15, white_four);
+  exact.brain = BrainKind::EXACT;  // whose search reports the five's value
+  const Reply r = service.create(exact);
   ASSERT_EQ(r.refusal, Refusal::NONE) << r.error;
   EXPECT_TRUE(r.searching);
   const GameView g = idle(service, r.game.id);
@@ -291,7 +293,9 @@ TEST(GameService, FixedDepthSearchesMatchTheInspectTool) {
     ASSERT_TRUE(expected.ok) << "quorlith-inspect gave no search for " << c.moves;
     // A game with its own table history first: the fixed search starts
     // from a fresh table all the same.
-    const GameId id = created(service, position(c.size, c.moves)).id;
+    NewGame exact = position(c.size, c.moves);
+    exact.brain = BrainKind::EXACT;
+    const GameId id = created(service, exact).id;
     ASSERT_TRUE(service.hint(id).searching);
     idle(service, id);
     ASSERT_TRUE(service.hint(id, c.depth).searching);
@@ -313,6 +317,7 @@ TEST(GameService, FixedDepthSearchesMatchTheInspectTool) {
   const test::InspectSearch expected = test::inspect_search(15, sharp, 7);
   ASSERT_TRUE(expected.ok);
   NewGame fixed = position(15, sharp, true);
+  fixed.brain = BrainKind::EXACT;
   fixed.depth = 7;
   const GameId id = created(service, fixed).id;
   const GameView g = idle(service, id);
@@ -379,6 +384,98 @@ TEST(GameService, GamesAreBoundedAndTheLeastRecentlyUsedIdleOneIsDropped) {
   for (int i = 0; i < 100 && service.stats().engines > 1; ++i) std::this_thread::sleep_for(50ms);
   EXPECT_EQ(service.stats().engines, 1);
   EXPECT_EQ(service.stats().searching, 0);
+}
+
+// Each game keeps the brain it was made with: the plus brain unless asked
+// otherwise. A fixed depth is the plus brain's deepest iteration, and each
+// of its iterations is reported (no clock can cut them short).
+TEST(GameService, EachGamePlaysWithItsOwnBrain) {
+  GameService service;
+  EXPECT_EQ(created(service, NewGame{}).brain, BrainKind::PLUS);
+  const char* opening = "7,7 8,8 6,8";  // quiet: the plus brain runs its tree
+  for (const BrainKind brain : {BrainKind::PLUS, BrainKind::EXACT}) {
+    NewGame game = position(15, opening, false, 300);
+    game.brain = brain;
+    const GameId id = created(service, game).id;
+    EXPECT_EQ(service.get(id).game.brain, brain);
+    const GameView g = idle(service, id);
+    ASSERT_EQ(g.stones.size(), 4u);
+    EXPECT_TRUE(all_distinct_on_board(g));
+    ASSERT_TRUE(g.last_search);
+    EXPECT_GT(g.last_search->nodes, 0);
+    ASSERT_FALSE(g.last_search->pv.empty());
+    EXPECT_EQ(g.last_search->pv.front(), g.stones.back());
+  }
+  NewGame fixed = position(15, opening, false);
+  fixed.depth = 3;
+  const GameId id = created(service, fixed).id;
+  const GameView g = idle(service, id);
+  ASSERT_TRUE(g.last_search);
+  EXPECT_TRUE(g.last_search->fixed_depth);
+  EXPECT_EQ(g.last_search->depth, 3) << "the last iteration was not reported";
+  EXPECT_GT(g.last_search->nodes, 0);
+  ASSERT_EQ(g.stones.size(), 4u);
+  ASSERT_FALSE(g.last_search->pv.empty());
+  EXPECT_EQ(g.last_search->pv.front(), g.stones.back());
+}
+
+// Without worker threads (a browser's worker): a search waits until the
+// owner runs it, which tells the listener about each iteration; a change
+// sent before a search ended is refused as busy, as it would have been on
+// arrival, while one sent after it is played.
+TEST(GameService, SearchesOnTheCallersThread) {
+  ServiceConfig config;
+  config.searches_on_caller = true;
+  config.max_games = 2;
+  GameService service(config);
+  EXPECT_FALSE(service.run_next_search());
+  NewGame fixed = position(15, "7,7 8,8", false);
+  fixed.depth = 4;  // the plus brain's iterations 1 to 4, whatever the clock
+  const GameId id = created(service, fixed).id;
+  const Reply played = service.play(id, {6, 8});
+  ASSERT_TRUE(played.searching);
+  EXPECT_EQ(service.get(id).game.status, Status::THINKING);
+  EXPECT_EQ(service.play(id, {9, 9}).error, BUSY_ERROR);
+  EXPECT_EQ(service.stats().searching, 1);
+
+  const int64_t sent_while_busy = clock_ms();
+  std::vector<GameView> progress;
+  EXPECT_TRUE(service.run_next_search([&](const GameView& view) { progress.push_back(view); }));
+  ASSERT_EQ(progress.size(), 4u);
+  for (std::size_t i = 0; i < progress.size(); ++i) {
+    EXPECT_EQ(progress[i].status, Status::THINKING);
+    ASSERT_TRUE(progress[i].last_search);
+    EXPECT_TRUE(progress[i].last_search->running);
+    if (i > 0) {
+      EXPECT_GT(progress[i].last_search->depth, progress[i - 1].last_search->depth);
+    }
+  }
+  const GameView answered = service.get(id).game;
+  ASSERT_EQ(answered.stones.size(), 4u);
+  EXPECT_EQ(answered.status, Status::PLAYING);
+  EXPECT_EQ(service.stats().searching, 0);
+
+  service.set_request_sent_ms(sent_while_busy);
+  EXPECT_EQ(service.play(id, {0, 0}).error, BUSY_ERROR);
+  EXPECT_EQ(service.undo(id).error, BUSY_ERROR);
+  EXPECT_EQ(service.hint(id).error, BUSY_ERROR);
+  EXPECT_EQ(service.get(id).game.stones, answered.stones);
+  EXPECT_EQ(service.watch(id, false).refusal, Refusal::NONE);  // as on arrival: allowed while busy
+  service.set_request_sent_ms(clock_ms());
+  EXPECT_TRUE(service.play(id, {0, 0}).searching);
+  service.set_request_sent_ms(std::nullopt);
+
+  // Removed before its search ran: the search is dropped with the game.
+  ASSERT_EQ(service.remove(id).refusal, Refusal::NONE);
+  EXPECT_TRUE(service.run_next_search());
+  EXPECT_EQ(service.stats().engines, 0);
+
+  // Watching to the end, the caller running each search in turn.
+  const GameId watched = created(service, position(7, "", false, MIN_TIME_MS)).id;
+  ASSERT_TRUE(service.watch(watched, true).searching);
+  const GameView end = idle(service, watched);
+  EXPECT_NE(end.status, Status::PLAYING);
+  EXPECT_TRUE(all_distinct_on_board(end));
 }
 
 // Many games at once: created, played, watched, hinted and removed from
