@@ -202,12 +202,16 @@ int32_t Tree::node(Position& pos, int32_t alpha, int32_t beta, int depth, int pl
   const bool late_pruning = !PV && !answering && depth < static_cast<int>(QUIET_MOVES_AT_DEPTH.size());
   for (int i = 0; i < count; ++i) {
     const PlusMove m = take_best(moves, count);
-    const bool quiet = !answering && quiet_move(pos, m.cell, me);
-    if (quiet && searched > 0) {
+    // A four of ours, or any answer to a threat, is never cut short; a
+    // move that makes an open three or stops a double threat of the
+    // opponent's is reduced less than the rest.
+    const bool tactical = answering || pos.combo(m.cell, me) >= COMBO_B4;
+    const bool quiet = !tactical && quiet_move(pos, m.cell, me);
+    if (!tactical && searched > 0) {
       if (late_pruning && quiets >= QUIET_MOVES_AT_DEPTH[depth]) continue;
-      if (!PV && depth <= PRUNING_DEPTH - 1 && eval + MOVE_MARGIN_PER_PLY * depth <= alpha) continue;
+      if (quiet && !PV && depth <= PRUNING_DEPTH - 1 && eval + MOVE_MARGIN_PER_PLY * depth <= alpha) continue;
     }
-    if (quiet) ++quiets;
+    if (!tactical) ++quiets;
 
     table_.prefetch(pos.hash_after(m.cell));
     pos.make_move<R>(m.cell);
@@ -216,8 +220,9 @@ int32_t Tree::node(Position& pos, int32_t alpha, int32_t beta, int depth, int pl
       v = -node<R, PV>(pos, -beta, -alpha, child_depth, ply + 1);
     } else {
       int r = 0;
-      if (quiet && depth >= REDUCE_FROM_DEPTH && searched >= REDUCE_FROM_MOVE) {
+      if (!tactical && depth >= REDUCE_FROM_DEPTH && searched >= REDUCE_FROM_MOVE) {
         r = REDUCTIONS.r[std::min(depth, 63)][std::min(searched, 63)];
+        if (!quiet) --r;
         if (m.cell == f.killers[0] || m.cell == f.killers[1]) --r;
         if (PV) --r;
         r = std::clamp(r, 0, child_depth - 1);
