@@ -27,6 +27,7 @@ import time
 from selenium import webdriver
 from selenium.webdriver.chrome.options import Options
 from selenium.webdriver.chrome.service import Service
+from selenium.common.exceptions import StaleElementReferenceException
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
@@ -96,7 +97,18 @@ def board_status(driver):
 
 
 def click_square(driver, x, y):
-    driver.find_element(By.CSS_SELECTOR, '#board rect.spot[data-x="%d"][data-y="%d"]' % (x, y)).click()
+    # The board is drawn again whenever the game's state arrives, and a late
+    # report of the engine's last iteration can arrive between finding a
+    # square and clicking it: find it again then.
+    selector = '#board rect.spot[data-x="%d"][data-y="%d"]' % (x, y)
+    for attempt in range(5):
+        try:
+            driver.find_element(By.CSS_SELECTOR, selector).click()
+            return
+        except StaleElementReferenceException:
+            if attempt == 4:
+                raise
+            time.sleep(0.05)
 
 
 def start_game(driver, wait, size, time_ms, brain):
