@@ -85,7 +85,7 @@ TimePlan time_plan_for(int32_t budget_ms, const MatchInfo& match, int stones_on_
   return plan;
 }
 
-PlusPlayer::PlusPlayer() { tree_.set_table_bytes(static_cast<size_t>(table_bytes_for(0))); }
+PlusPlayer::PlusPlayer() = default;
 
 void PlusPlayer::new_game() {
   tree_.clear();
@@ -94,7 +94,7 @@ void PlusPlayer::new_game() {
 }
 
 void PlusPlayer::set_match_info(const MatchInfo& info) {
-  if (info.max_memory_bytes != match_.max_memory_bytes)
+  if (info.max_memory_bytes != match_.max_memory_bytes || tree_.table_bytes() == 0)
     tree_.set_table_bytes(static_cast<size_t>(table_bytes_for(info.max_memory_bytes)));
   match_ = info;
 }
@@ -120,6 +120,10 @@ bool PlusPlayer::find_move(const Engine& engine, int* x_out, int* y_out, MoveRep
   MoveReport& rep = report != nullptr ? *report : local;
   rep = MoveReport{};
   const int64_t start = clock_ms();
+  // The table is made at the first search, when the memory limit the
+  // manager gives is known.
+  if (tree_.table_bytes() == 0)
+    tree_.set_table_bytes(static_cast<size_t>(table_bytes_for(match_.max_memory_bytes)));
   Position& pos = follow(engine);
   const int32_t budget = engine.time_per_move_ms > 0 ? engine.time_per_move_ms : DEFAULT_TIME_PER_MOVE_MS;
   const TimePlan timing = plan != nullptr ? *plan : time_plan_for(budget, match_, pos.move_count(), start);

@@ -71,7 +71,8 @@ bool quiet_move(const Position& pos, int cell, int me) {
 }  // namespace
 
 Tree::Tree() : frames_(new Frame[MAX_PLY + 1]) {
-  set_table_bytes(size_t{16} << 20);
+  // No table until the owner sizes it: the manager's memory limit may
+  // come after the brain is made, and a table filled once stays resident.
   clear();
 }
 
