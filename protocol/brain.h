@@ -24,6 +24,8 @@ class Brain {
   // its specified behaviour; the plus brain, whose tree goes much deeper in
   // the same time, is limited only by the deepest line it can hold.
   [[nodiscard]] virtual int32_t default_depth_limit() const { return 15; }
+  // INFO max_memory was read (bytes; 0: no limit), between moves.
+  virtual void memory_limit_changed(int32_t max_memory) { (void)max_memory; }
   // The settings as they stand just before a searched move (the match
   // clock, the memory limit); the exact brain reads none of them.
   virtual void before_search(const GameSettings& settings) { (void)settings; }

@@ -123,7 +123,11 @@ FrontEnd::Step FrontEnd::dispatch_command(std::string_view line) {
 // applies. Unknown keys (rule, folder, ...) are ignored without a reply.
 void FrontEnd::command_info(std::string_view rest) {
   GameSettings& s = settings_;
-  if (auto value = match_keyword("max_memory", rest)) s.max_memory = read_number(*value);
+  if (auto value = match_keyword("max_memory", rest)) {
+    s.max_memory = read_number(*value);
+    // Between moves, so that a brain sizes its tables outside any move's time.
+    brain_.memory_limit_changed(s.max_memory);
+  }
   if (auto value = match_keyword("timeout_match", rest)) s.timeout_match = read_number(*value);
   if (auto value = match_keyword("timeout_turn", rest)) {
     s.timeout_turn = read_number(*value);

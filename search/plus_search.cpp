@@ -93,9 +93,14 @@ void PlusPlayer::new_game() {
   position_.start(position_.size(), rule_);
 }
 
+void PlusPlayer::set_memory_limit(int64_t max_memory_bytes) {
+  tree_.set_table_bytes(static_cast<size_t>(table_bytes_for(max_memory_bytes)));
+  match_.max_memory_bytes = max_memory_bytes;
+}
+
 void PlusPlayer::set_match_info(const MatchInfo& info) {
   if (info.max_memory_bytes != match_.max_memory_bytes || tree_.table_bytes() == 0)
-    tree_.set_table_bytes(static_cast<size_t>(table_bytes_for(info.max_memory_bytes)));
+    set_memory_limit(info.max_memory_bytes);
   match_ = info;
 }
 

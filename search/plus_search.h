@@ -79,7 +79,10 @@ class PlusPlayer {
   void new_game();
   Rule rule() const { return rule_; }
   void set_rule(Rule rule) { rule_ = rule; }
-  // Resizes the table for a memory limit, between searches.
+  // Resizes the table for a memory limit, between searches: at once for
+  // set_memory_limit, and for set_match_info when the limit changed or no
+  // table was made yet.
+  void set_memory_limit(int64_t max_memory_bytes);
   void set_match_info(const MatchInfo& info);
 
   // The move for the side to move of the engine's position, under its

@@ -209,19 +209,21 @@ TEST(PlusTable, NeverTakesMoreThanTheMemoryLimitAllows) {
   EXPECT_EQ(plus::table_bytes_for(int64_t{1} << 20), static_cast<int64_t>(plus::TranspositionTable::MIN_BYTES));
 }
 
-// The limit arrives after the brain is made: its table is made at the first
-// search, to the limit, and never first at the default size.
+// The limit arrives after the brain is made: its table is made when the
+// limit is read, and never first at the default size.
 TEST(PlusTable, IsMadeToTheLimitGivenBeforeTheFirstSearch) {
   auto player = std::make_unique<plus::PlusPlayer>();
   EXPECT_EQ(player->tree().table_bytes(), 0u);
-  plus::MatchInfo info;
-  info.max_memory_bytes = 83'886'080;
-  player->set_match_info(info);
+  const int64_t limit = 83'886'080;
+  player->set_memory_limit(limit);
   EngineMirror mirror(15);
   const RulesBoard b = board_from_moves(15, "7,7 8,8");
+  plus::MatchInfo info;
+  info.max_memory_bytes = limit;
+  player->set_match_info(info);
   brain_move(*player, mirror, b, 2);
   EXPECT_GT(player->tree().table_bytes(), 0u);
-  EXPECT_LE(static_cast<int64_t>(player->tree().table_bytes()) + plus::MEMORY_BESIDE_TABLE, info.max_memory_bytes);
+  EXPECT_LE(static_cast<int64_t>(player->tree().table_bytes()) + plus::MEMORY_BESIDE_TABLE, limit);
 
   auto untold = std::make_unique<plus::PlusPlayer>();
   brain_move(*untold, mirror, b, 2);
