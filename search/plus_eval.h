@@ -39,7 +39,8 @@ constexpr double EVAL_SCALE = 200.0;
 // Index order: lines DEAD OL B1 F1 B2 F2 B3 F3 B4 F4 DF FIVE;
 // combos NONE FORB F2 B3 F2X2 B3+ F3 F3+ F3X2 B4 B4+ B4F3 F4 FIVE.
 // fitted-weights-begin
-// tools/fit-evaluation --fit quorlith-fit --rule 0 tools/games/plus-vs-exact.jsonl ../notes/games/g-ext1-vs-old-200.jsonl ../notes/games/g-fit1-vs-old-200.jsonl ../notes/games/g-full1-vs-old-200.jsonl ../notes/games/g-new-vs-old-200.jsonl ../notes/games/g-threat1-vs-old-200.jsonl ../notes/games/sprt-1000-250.jsonl ../notes/games/sprt-200-50.jsonl ../notes/games/strength-real.jsonl ../notes/games/v1-vs-spar.jsonl
+// tools/fit-evaluation --fit quorlith-fit --rule 0 over tools/games/plus-vs-exact.jsonl and nine
+// match logs of the plus brain against its earlier builds and the sparring engine, not kept
 // 984 games, 23419 positions fitted, 2546 held out (every 10-th game)
 // held-out log-loss: 0.61684 with the weights before, 0.61495 fitted (training 0.60662 -> 0.60336)
 inline constexpr EvalWeights EVAL_WEIGHTS = {
