@@ -12,9 +12,9 @@ set(QUORLITH_WASM_STACK_BYTES 16777216)
 add_link_options(-sTOTAL_STACK=${QUORLITH_WASM_STACK_BYTES})
 
 # 2. Memory. Each game holds an Engine (18 MB) and its brain (the plus
-#    brain's tables 20 MB more), and the plus brain's memory may grow: the
-#    linear memory starts with room for the stack and one game, and grows
-#    as needed beyond that.
+#    brain's tables about 75 MB more, made at its first search): the
+#    linear memory starts with room for the stack and one game of the
+#    exact brain, and grows as needed beyond that.
 set(QUORLITH_WASM_INITIAL_MEMORY_BYTES 67108864)
 add_link_options(-sINITIAL_MEMORY=${QUORLITH_WASM_INITIAL_MEMORY_BYTES} -sALLOW_MEMORY_GROWTH=1)
 
