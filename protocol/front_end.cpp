@@ -120,9 +120,23 @@ FrontEnd::Step FrontEnd::dispatch_command(std::string_view line) {
 }
 
 // Each key only has to begin the text; no key begins another, so at most one
-// applies. Unknown keys (rule, folder, ...) are ignored without a reply.
+// applies. Unknown keys (folder, ...) are ignored without a reply, and so is
+// rule by a brain that plays freestyle alone.
 void FrontEnd::command_info(std::string_view rest) {
   GameSettings& s = settings_;
+  if (auto value = match_keyword("rule", rest); value && brain_.plays_other_rules()) {
+    const int32_t n = read_number(*value);
+    if (const auto rule = rule_from_info(n)) {
+      brain_.set_rule(*rule);
+    } else {
+      char text[160];
+      const int length = std::snprintf(text, sizeof text,
+                                       "MESSAGE rule %d is not played here; rules played: 0 (five or more), "
+                                       "1 (exactly five), 4 (renju); the game stays at rule %d",
+                                       static_cast<int>(n), static_cast<int>(brain_.rule()));
+      reply_and_flush(std::string_view(text, static_cast<std::size_t>(length)));
+    }
+  }
   if (auto value = match_keyword("max_memory", rest)) s.max_memory = read_number(*value);
   if (auto value = match_keyword("timeout_match", rest)) s.timeout_match = read_number(*value);
   if (auto value = match_keyword("timeout_turn", rest)) {
