@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 #include <new>
+#include <utility>
 
 namespace quorlith {
 
@@ -36,12 +37,17 @@ std::unique_ptr<Engine> make_engine_on_heap() {
 }
 
 FrontEnd::FrontEnd(std::istream& in, std::ostream& out, EngineFactory make_engine,
-                   LineEnd line_end, Brain& brain)
+                   LineEnd line_end, Brain& brain, EngineRecycler recycle_engine)
     : in_(in),
       out_(out),
       make_engine_(make_engine),
+      recycle_engine_(recycle_engine),
       line_end_(line_end_text(line_end)),
       brain_(brain) {}
+
+FrontEnd::~FrontEnd() {
+  if (recycle_engine_ && settings_.engine) recycle_engine_(std::move(settings_.engine));
+}
 
 void FrontEnd::run() {
   while (step() == Step::COMMAND_DONE) {
@@ -291,6 +297,7 @@ void FrontEnd::start_new_game(int32_t n) {
     return;
   }
   s.move_number = 1;
+  if (recycle_engine_ && s.engine) recycle_engine_(std::move(s.engine));
   s.engine.reset();
   s.board_size = 0;
   s.engine = make_engine_();
