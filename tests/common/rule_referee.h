@@ -10,6 +10,9 @@
 //                  makes is never one).
 #pragma once
 
+#include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "common/rules_board.h"
@@ -34,6 +37,7 @@ class RuleReferee {
   int at(int x, int y) const { return cells_[static_cast<size_t>(y * size_ + x)]; }
   bool empty(int x, int y) const { return on_board(x, y) && at(x, y) == NONE; }
   int to_move() const { return static_cast<int>(history_.size() % 2); }
+  const std::vector<Sq>& history() const { return history_; }
 
   void play(Sq s) {
     set(s, to_move());
@@ -151,6 +155,76 @@ inline bool rule_vcf(RuleReferee& b, int fours, int attacker, const Sq* first = 
     if (won) return true;
   }
   return false;
+}
+
+// Replays the side to move's claimed win under the referee's rule against
+// every defence, with at most `moves` attacking stones from the oracle
+// (asked afresh in every position). The attacker may not play a forbidden
+// point; the defender blocks a single five point (and loses when black may
+// not play it), and against a stone that leaves no five point tries every
+// empty cell it may play.
+using RuleOracle = std::function<std::optional<Sq>(const RuleReferee&)>;
+
+namespace detail {
+
+inline bool rule_attacker(RuleReferee& b, int a, int moves_left, const RuleOracle& oracle, std::string& failure);
+
+inline bool rule_defender(RuleReferee& b, int a, int moves_left, const RuleOracle& oracle, std::string& failure) {
+  const int d = 1 - a;
+  if (!b.five_points(d).empty()) {
+    failure = "the defender makes five";
+    return false;
+  }
+  const std::vector<Sq> fives = b.five_points(a);
+  if (fives.size() >= 2) return true;
+  std::vector<Sq> replies;
+  if (fives.size() == 1) {
+    if (b.forbidden(fives[0], d)) return true;
+    replies.push_back(fives[0]);
+  } else {
+    for (int y = 0; y < b.size(); ++y)
+      for (int x = 0; x < b.size(); ++x)
+        if (b.empty(x, y) && !b.forbidden(Sq{x, y}, d)) replies.push_back(Sq{x, y});
+  }
+  for (const Sq reply : replies) {
+    b.play(reply);
+    const bool won = rule_attacker(b, a, moves_left, oracle, failure);
+    b.undo();
+    if (!won) return false;
+  }
+  return true;
+}
+
+inline bool rule_attacker(RuleReferee& b, int a, int moves_left, const RuleOracle& oracle, std::string& failure) {
+  if (!b.five_points(a).empty()) return true;
+  if (moves_left <= 0) {
+    failure = "no win within the moves allowed";
+    return false;
+  }
+  const std::optional<Sq> move = oracle(b);
+  if (!move || !b.empty(move->x, move->y)) {
+    failure = "the attacker names no empty square";
+    return false;
+  }
+  if (b.forbidden(*move, a)) {
+    failure = "the attacker plays a forbidden point";
+    return false;
+  }
+  b.play(*move);
+  const bool won = rule_defender(b, a, moves_left - 1, oracle, failure);
+  b.undo();
+  if (!won && failure.find(" after") == std::string::npos)
+    failure += " after " + std::to_string(move->x) + "," + std::to_string(move->y);
+  return won;
+}
+
+}  // namespace detail
+
+inline bool rule_check_win(RuleReferee& b, int moves, const RuleOracle& oracle, std::string* failure) {
+  std::string why;
+  const bool won = detail::rule_attacker(b, b.to_move(), moves, oracle, why);
+  if (failure != nullptr) *failure = why;
+  return won;
 }
 
 }  // namespace quorlith::test_support

@@ -58,6 +58,22 @@ inline bool is_played_move(std::string_view reply, const FrontEnd& front_end) {
   return !front_end.engine()->is_open_square(square->x, square->y);
 }
 
+// Whether a line (outside a board block) asks for a move: TURN, BEGIN, or
+// BOARD, whose block ends with one.
+inline bool asks_for_a_move(std::string_view line) {
+  line = line.substr(0, line.find('\0'));
+  return match_keyword("turn", line) || match_keyword("begin", line) || match_keyword("board", line);
+}
+
+// Searches to the turn limit (1 ms) cost a millisecond or more each; most
+// sessions search to a fixed shallow depth instead, which reaches the same
+// commands, replies and board in a few microseconds: the harness puts
+// "sd 3" before every line that asks for a move. A session of a length
+// divisible by four keeps its timed searches, so that deepening under the
+// clock and its unwinding stay fuzzed.
+constexpr std::string_view SHALLOW_SEARCH = "sd 3\n";
+inline bool keeps_timed_searches(std::string_view data) { return data.size() % 4 == 0; }
+
 // Runs `preamble`, then every line of `data` that sets none of the fixed
 // settings, through a front end with `brain`. known(reply) accepts the
 // texts besides moves; after_move(front_end) checks each move played.
@@ -65,13 +81,23 @@ template <typename Known, typename AfterMove>
 void run_session(std::string_view preamble, std::string_view data, std::initializer_list<std::string_view> fixed_keys,
                  Brain& brain, Known&& known, AfterMove&& after_move) {
   std::string input(preamble);
+  const bool timed = keeps_timed_searches(data);
+  bool in_block = false;  // inside BOARD ... DONE, as the front end reads it
   std::size_t begin = 0;
   while (begin < data.size()) {
     std::size_t end = data.find('\n', begin);
     end = end == std::string_view::npos ? data.size() : end + 1;
     const std::string_view line = data.substr(begin, end - begin);
-    if (!sets_fixed_setting(line, fixed_keys)) input.append(line);
     begin = end;
+    if (sets_fixed_setting(line, fixed_keys)) continue;
+    if (in_block) {
+      std::string_view word = line.substr(0, line.find_first_of("\r\n"));
+      in_block = !(word.size() == 4 && match_keyword("done", word));
+    } else {
+      if (!timed && asks_for_a_move(line)) input.append(SHALLOW_SEARCH);
+      in_block = match_keyword("board", line.substr(0, line.find('\0'))).has_value();
+    }
+    input.append(line);
   }
 
   const std::string_view line_end = line_end_text(native_line_end());
