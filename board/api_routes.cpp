@@ -70,6 +70,7 @@ json game_json(const GameView& g) {
       {"id", g.id},
       {"size", g.size},
       {"brain", brain_name(g.brain)},
+      {"rule", static_cast<int>(g.rule)},
       {"engine_first", g.engine_first},
       {"time_ms", g.time_ms},
       {"depth", g.depth ? json(*g.depth) : json(nullptr)},
@@ -79,6 +80,7 @@ json game_json(const GameView& g) {
       {"winning_line", squares_json(g.winning_line)},
       {"watching", g.watching},
       {"hint", g.hint ? square_json(*g.hint) : json(nullptr)},
+      {"forbidden", squares_json(g.forbidden)},
       {"last_search", g.last_search ? search_json(*g.last_search) : json(nullptr)},
   };
 }
@@ -168,13 +170,32 @@ Fault read_brain(const json& body, BrainKind& out) {
   return {};
 }
 
+// "rule": 0 five or more, 1 exactly five, 4 renju (the values of the
+// brain protocol's INFO rule).
+Fault read_rule(const json& body, Rule& out) {
+  const auto it = body.find("rule");
+  if (it == body.end() || it->is_null()) return {};
+  const int value = it->is_number_integer() ? static_cast<int>(std::clamp<std::int64_t>(it->get<std::int64_t>(), -1, 99)) : -1;
+  if (value == 0) {
+    out = Rule::FREESTYLE;
+  } else if (value == 1) {
+    out = Rule::STANDARD;
+  } else if (value == 4) {
+    out = Rule::RENJU;
+  } else {
+    return fault("\"rule\" must be 0 (five or more), 1 (exactly five) or 4 (renju)");
+  }
+  return {};
+}
+
 ApiReply create_game(GameService& service, std::string_view text) {
   json body;
   std::optional<int> size, time_ms, depth;
   std::optional<bool> engine_first;
   NewGame game;
-  if (Fault f = read_object(text, {"size", "brain", "engine_first", "time_ms", "depth", "board"}, body))
+  if (Fault f = read_object(text, {"size", "brain", "rule", "engine_first", "time_ms", "depth", "board"}, body))
     return *f.reply;
+  if (Fault f = read_rule(body, game.rule)) return *f.reply;
   if (Fault f = read_int(body, "size", size)) return *f.reply;
   if (Fault f = read_brain(body, game.brain)) return *f.reply;
   if (Fault f = read_int(body, "time_ms", time_ms)) return *f.reply;

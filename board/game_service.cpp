@@ -4,6 +4,8 @@
 #include <new>
 #include <utility>
 
+#include "engine/forbidden.h"
+#include "engine/position.h"
 #include "patterns/tables.h"
 
 namespace quorlith::board {
@@ -29,6 +31,21 @@ std::unique_ptr<Brain> own_brain(BrainKind kind) {
 }
 
 bool on_board(Square s, int size) { return s.x >= 0 && s.y >= 0 && s.x < size && s.y < size; }
+
+const char* forbidden_name(Forbidden kind) {
+  switch (kind) {
+    case Forbidden::OVERLINE: return "an overline";
+    case Forbidden::DOUBLE_FOUR: return "a double four";
+    case Forbidden::DOUBLE_THREE: return "a double three";
+    case Forbidden::NONE: break;
+  }
+  return "allowed";
+}
+
+// Why black may not play s in renju, as the refusal says it.
+std::string forbidden_text(Square s, Forbidden kind) {
+  return "square " + square_text(s) + " is forbidden to black in renju (" + forbidden_name(kind) + ")";
+}
 
 std::vector<Square> line_of(const Engine::PvMove* moves, int count) {
   std::vector<Square> line;
@@ -93,6 +110,11 @@ struct GameService::Game {
   std::unique_ptr<Brain> own_brain;  // the plus brain's memory
   Brain* brain = nullptr;            // own_brain, or the exact engine's
   BrainKind brain_kind = BrainKind::PLUS;
+  Rule rule = Rule::FREESTYLE;
+  // In renju, the stones again on a board that decides black's forbidden
+  // points; kept stone for stone with `stones`.
+  std::unique_ptr<Position> renju_board;
+  std::vector<Square> forbidden;  // the view's, brought up to date by each stone
   int size = 0;
   bool engine_first = false;
   int time_ms = 0;
@@ -185,6 +207,8 @@ Reply GameService::create(const NewGame& request) {
     return refuse(Refusal::BAD_INPUT, "depth must be from 1 to 63");
   if (request.stones.size() > static_cast<std::size_t>(request.size * request.size))
     return refuse(Refusal::BAD_INPUT, "more stones than the board holds");
+  if (request.brain == BrainKind::EXACT && request.rule != Rule::FREESTYLE)
+    return refuse(Refusal::BAD_INPUT, "the exact brain plays freestyle only; the plus brain plays every rule");
 
   std::lock_guard creating(create_mutex_);
   {
@@ -205,11 +229,18 @@ Reply GameService::create(const NewGame& request) {
   g->own_brain = own_brain(request.brain);
   g->brain = g->own_brain ? g->own_brain.get() : &exact_brain();
   g->brain_kind = request.brain;
+  g->rule = request.rule;
+  if (request.rule == Rule::RENJU) {
+    g->renju_board.reset(new (std::nothrow) Position);
+    if (!g->renju_board) return refuse(Refusal::UNAVAILABLE, "out of memory for another game");
+    g->renju_board->start(request.size, Rule::RENJU);
+  }
   g->size = request.size;
   g->engine_first = request.engine_first;
   g->time_ms = request.time_ms;
   g->depth = request.depth;
   g->engine->start_game(request.size);
+  g->brain->set_rule(request.rule);
   g->brain->new_game();
   for (std::size_t i = 0; i < request.stones.size(); ++i) {
     const Square s = request.stones[i];
@@ -221,6 +252,10 @@ Reply GameService::create(const NewGame& request) {
       return refuse(Refusal::BAD_INPUT, which + " goes on an occupied square");
     if (g->result != Status::PLAYING)
       return refuse(Refusal::BAD_INPUT, which + " comes after the end of the game");
+    if (g->renju_board && i % 2 == 0) {
+      const Forbidden kind = forbidden_kind(*g->renju_board, Position::cell_of(s.x, s.y));
+      if (kind != Forbidden::NONE) return refuse(Refusal::BAD_INPUT, which + ": " + forbidden_text(s, kind));
+    }
     place_and_judge(*g, s);
   }
 
@@ -275,6 +310,10 @@ Reply GameService::play(GameId id, Square square) {
   if (mover(*g) != Mover::PLAYER) return conflict("it is not your turn");
   if (!g->engine->is_open_square(square.x, square.y))
     return conflict("square " + square_text(square) + " is occupied");
+  if (g->renju_board && g->stones.size() % 2 == 0) {
+    const Forbidden kind = forbidden_kind(*g->renju_board, Position::cell_of(square.x, square.y));
+    if (kind != Forbidden::NONE) return conflict(forbidden_text(square, kind));
+  }
   place_and_judge(*g, square);
   continue_play(g);
   return Reply{Refusal::NONE, {}, view_of(*g), g->busy};
@@ -291,10 +330,7 @@ Reply GameService::undo(GameId id) {
   while (keep > 0 && (keep - 1) % 2 != players_parity) --keep;
   if (keep == 0) return conflict("there is no stone of yours to take back");
   --keep;
-  while (g->stones.size() > keep) {
-    g->engine->undo_stone();
-    g->stones.pop_back();
-  }
+  while (g->stones.size() > keep) take_back(*g);
   g->result = Status::PLAYING;
   g->winning_line.clear();
   g->hint.reset();
@@ -391,6 +427,7 @@ GameView GameService::view_of(const Game& g) const {
   v.id = g.id;
   v.size = g.size;
   v.brain = g.brain_kind;
+  v.rule = g.rule;
   v.engine_first = g.engine_first;
   v.time_ms = g.time_ms;
   v.depth = g.depth;
@@ -401,20 +438,48 @@ GameView GameService::view_of(const Game& g) const {
   v.watching = g.watching;
   v.last_search = g.last_search;
   v.hint = g.hint;
+  if (g.result == Status::PLAYING) v.forbidden = g.forbidden;
   return v;
+}
+
+// The empty squares black may not play in the renju board's position.
+static std::vector<Square> forbidden_squares(const Position& pos, int size) {
+  std::vector<Square> list;
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) {
+      const int cell = Position::cell_of(x, y);
+      if (pos.is_empty(cell) && is_forbidden(pos, cell)) list.push_back(Square{x, y});
+    }
+  return list;
 }
 
 void GameService::place_and_judge(Game& g, Square s) {
   const Mover by = mover(g);
-  const bool five = makes_five(*g.engine, s);
+  const bool black = g.stones.size() % 2 == 0;
+  const bool lost_on_forbidden =
+      black && g.renju_board && is_forbidden(*g.renju_board, Position::cell_of(s.x, s.y));
   g.engine->place_stone(s.x, s.y);
   g.stones.push_back(s);
+  if (g.renju_board) g.renju_board->make_move(Position::cell_of(s.x, s.y));
   g.hint.reset();
-  if (five) {
-    g.winning_line = lines_of_five_through(*g.engine, s);
+  std::vector<Square> five = lines_of_five_through(*g.engine, s, g.rule);
+  if (lost_on_forbidden) {
+    g.result = by == Mover::ENGINE ? Status::PLAYER_WON : Status::ENGINE_WON;
+  } else if (!five.empty()) {
+    g.winning_line = std::move(five);
     g.result = by == Mover::ENGINE ? Status::ENGINE_WON : Status::PLAYER_WON;
   } else if (g.stones.size() == static_cast<std::size_t>(g.size * g.size)) {
     g.result = Status::DRAW;
+  }
+  if (g.renju_board) g.forbidden = forbidden_squares(*g.renju_board, g.size);
+}
+
+void GameService::take_back(Game& g) {
+  g.engine->undo_stone();
+  g.stones.pop_back();
+  if (g.renju_board) {
+    g.renju_board->undo_move();
+    g.forbidden = forbidden_squares(*g.renju_board, g.size);
   }
 }
 

@@ -93,6 +93,7 @@ struct GameView {
   GameId id = 0;
   int size = 0;
   BrainKind brain = BrainKind::PLUS;
+  Rule rule = Rule::FREESTYLE;
   bool engine_first = false;
   int time_ms = 0;
   std::optional<int> depth;  // fixed-depth game
@@ -103,11 +104,17 @@ struct GameView {
   bool watching = false;             // the engine plays both sides
   std::optional<SearchSummary> last_search;
   std::optional<Square> hint;  // the latest hint, until the next stone
+  // In renju, while the game goes on: the empty squares black may not play
+  // now (in row order); empty under the other rules.
+  std::vector<Square> forbidden;
 };
 
 struct NewGame {
   int size = DEFAULT_BOARD_SIZE;
   BrainKind brain = BrainKind::PLUS;
+  // What wins, and in renju what black may not play. The exact brain plays
+  // freestyle only.
+  Rule rule = Rule::FREESTYLE;
   bool engine_first = false;
   int time_ms = DEFAULT_TIME_MS;
   // Every search of the game is a search at this depth: for the exact
@@ -220,8 +227,11 @@ class GameService {
   GameView view_of(const Game& g) const;
   Mover mover(const Game& g) const;
   void touch(Game& g);
-  // Plays a stone on an idle game and judges it: five, full board.
+  // Plays a stone on an idle game and judges it: five under the game's
+  // rule, a forbidden point of black's in renju (black loses), full board.
   void place_and_judge(Game& g, Square s);
+  // Takes back the game's last stone.
+  void take_back(Game& g);
   // Lets the engine play while it is to move (and while watching).
   void continue_play(const std::shared_ptr<Game>& g);
   void queue_search(const std::shared_ptr<Game>& g, SearchSummary::Purpose purpose,

@@ -11,7 +11,7 @@ bool makes_five(const Engine& engine, Square s) {
   return c.occupant == EMPTY && c.rating[engine.side_to_move] == RATING_FIVE;
 }
 
-std::vector<Square> lines_of_five_through(const Engine& engine, Square s) {
+std::vector<Square> lines_of_five_through(const Engine& engine, Square s, Rule rule) {
   std::vector<Square> line;
   const int gx = s.x + BORDER;
   const int gy = s.y + BORDER;
@@ -24,7 +24,7 @@ std::vector<Square> lines_of_five_through(const Engine& engine, Square s) {
     while (stone_at(gx - (back + 1) * d.dx, gy - (back + 1) * d.dy)) ++back;
     int ahead = 0;
     while (stone_at(gx + (ahead + 1) * d.dx, gy + (ahead + 1) * d.dy)) ++ahead;
-    if (back + 1 + ahead < 5) continue;
+    if (!is_winning_run(rule, side, back + 1 + ahead)) continue;
     for (int i = -back; i <= ahead; ++i) {
       const Square q{s.x + i * d.dx, s.y + i * d.dy};
       if (std::find(line.begin(), line.end(), q) == line.end()) line.push_back(q);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "patterns/rules.h"
 
 namespace quorlith::board {
 
@@ -22,12 +23,15 @@ struct Square {
 // run of five or more through it (an overline counts).
 bool makes_five(const Engine& engine, Square s);
 
-// The stones of every run of five or more of one side that passes through
-// the stone on s, read from the board by a plain scan along the four lines;
-// empty when there is none. Each run is listed from its negative end in the
+// The stones of every winning run of one side that passes through the stone
+// on s, read from the board by a plain scan along the four lines; empty
+// when there is none. A run wins by the rule: five or more in freestyle,
+// exactly five under exactly five, and in renju five or more for white,
+// exactly five for black. Each run is listed from its negative end in the
 // order of DIRECTIONS, and the stone on s only once.
 //
-//   . x x x x X x .   a run of six through X: all six squares
-std::vector<Square> lines_of_five_through(const Engine& engine, Square s);
+//   . x x x x X x .   a run of six through X: all six squares in freestyle,
+//                     none under exactly five
+std::vector<Square> lines_of_five_through(const Engine& engine, Square s, Rule rule = Rule::FREESTYLE);
 
 }  // namespace quorlith::board

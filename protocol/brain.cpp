@@ -24,6 +24,9 @@ class PlusBrain final : public Brain {
   int32_t default_depth_limit() const override { return DEEPEST_SEARCH; }
   void new_game() override { player_->new_game(); }
   void memory_limit_changed(int32_t max_memory) override { player_->set_memory_limit(max_memory); }
+  bool plays_other_rules() const override { return true; }
+  Rule rule() const override { return player_->rule(); }
+  void set_rule(Rule rule) override { player_->set_rule(rule); }
   void before_search(const GameSettings& settings) override {
     plus::MatchInfo info;
     info.timeout_match_ms = settings.timeout_match;

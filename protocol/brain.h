@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "engine/engine.h"
+#include "patterns/rules.h"
 #include "protocol/settings.h"
 
 namespace quorlith {
@@ -29,6 +30,13 @@ class Brain {
   // The settings as they stand just before a searched move (the match
   // clock, the memory limit); the exact brain reads none of them.
   virtual void before_search(const GameSettings& settings) { (void)settings; }
+  // INFO rule. A brain that plays freestyle alone ignores the key; one
+  // that plays other rules takes the value's rule (rule_from_info), or
+  // keeps its rule when it does not play that one, and the front end says
+  // so in one MESSAGE line.
+  [[nodiscard]] virtual bool plays_other_rules() const { return false; }
+  [[nodiscard]] virtual Rule rule() const { return Rule::FREESTYLE; }
+  virtual void set_rule(Rule rule) { (void)rule; }
   // The move to play under the engine's time_per_move_ms and max_depth, in
   // protocol coordinates; the stone is not placed. False only when the
   // board has no empty cell. observer, when given, is told about each

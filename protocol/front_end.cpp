@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 #include <new>
+#include <utility>
 
 namespace quorlith {
 
@@ -36,12 +37,17 @@ std::unique_ptr<Engine> make_engine_on_heap() {
 }
 
 FrontEnd::FrontEnd(std::istream& in, std::ostream& out, EngineFactory make_engine,
-                   LineEnd line_end, Brain& brain)
+                   LineEnd line_end, Brain& brain, EngineRecycler recycle_engine)
     : in_(in),
       out_(out),
       make_engine_(make_engine),
+      recycle_engine_(recycle_engine),
       line_end_(line_end_text(line_end)),
       brain_(brain) {}
+
+FrontEnd::~FrontEnd() {
+  if (recycle_engine_ && settings_.engine) recycle_engine_(std::move(settings_.engine));
+}
 
 void FrontEnd::run() {
   while (step() == Step::COMMAND_DONE) {
@@ -120,9 +126,23 @@ FrontEnd::Step FrontEnd::dispatch_command(std::string_view line) {
 }
 
 // Each key only has to begin the text; no key begins another, so at most one
-// applies. Unknown keys (rule, folder, ...) are ignored without a reply.
+// applies. Unknown keys (folder, ...) are ignored without a reply, and so is
+// rule by a brain that plays freestyle alone.
 void FrontEnd::command_info(std::string_view rest) {
   GameSettings& s = settings_;
+  if (auto value = match_keyword("rule", rest); value && brain_.plays_other_rules()) {
+    const int32_t n = read_number(*value);
+    if (const auto rule = rule_from_info(n)) {
+      brain_.set_rule(*rule);
+    } else {
+      char text[160];
+      const int length = std::snprintf(text, sizeof text,
+                                       "MESSAGE rule %d is not played here; rules played: 0 (five or more), "
+                                       "1 (exactly five), 4 (renju); the game stays at rule %d",
+                                       static_cast<int>(n), static_cast<int>(brain_.rule()));
+      reply_and_flush(std::string_view(text, static_cast<std::size_t>(length)));
+    }
+  }
   if (auto value = match_keyword("max_memory", rest)) {
     s.max_memory = read_number(*value);
     // Between moves, so that a brain sizes its tables outside any move's time.
@@ -281,6 +301,7 @@ void FrontEnd::start_new_game(int32_t n) {
     return;
   }
   s.move_number = 1;
+  if (recycle_engine_ && s.engine) recycle_engine_(std::move(s.engine));
   s.engine.reset();
   s.board_size = 0;
   s.engine = make_engine_();

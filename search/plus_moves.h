@@ -15,6 +15,7 @@
 
 #include <cstdint>
 
+#include "engine/forbidden.h"
 #include "engine/position.h"
 #include "search/plus_eval.h"
 #include "search/plus_score.h"
@@ -29,7 +30,10 @@ struct PlusMove {
 constexpr int MAX_MOVES = MAX_STONES;
 
 // Whether the side may play on the empty cell under rule R: everywhere but
-// on black's forbidden points in renju.
+// on black's forbidden points in renju. The board's combo settles a five
+// (allowed), an overline and a double four (forbidden) and a cell with
+// fewer than two open threes (allowed); where two lines make open threes,
+// the exact check decides whether they are real.
 template <Rule R>
 inline bool may_play(const Position& pos, int cell, int side) {
   if constexpr (R != Rule::RENJU) {
@@ -38,7 +42,8 @@ inline bool may_play(const Position& pos, int cell, int side) {
     if (side != BLACK) return true;
     const uint8_t bits = pos.combo_bits(cell, side);
     if ((bits & COMBO_MASK) == COMBO_FIVE) return true;
-    return (bits & COMBO_MASK) != COMBO_FORBIDDEN && (bits & COMBO_DOUBLE_THREE_FLAG) == 0;
+    if ((bits & COMBO_MASK) == COMBO_FORBIDDEN) return false;
+    return (bits & COMBO_DOUBLE_THREE_FLAG) == 0 || !is_forbidden(pos, cell);
   }
 }
 
@@ -55,6 +60,26 @@ inline int find_four_cell(const Position& pos, int side, Combo combo) {
     }
   }
   return Position::NO_CELL;
+}
+
+// The first cell of the side's bit set of four cells whose combo is
+// `combo` and where the side may play under rule R.
+template <Rule R>
+inline int find_playable_four_cell(const Position& pos, int side, Combo combo) {
+  if constexpr (R != Rule::RENJU) {
+    return find_four_cell(pos, side, combo);
+  } else {
+    const uint64_t* bits = pos.four_cells(side);
+    for (int w = 0; w < Position::BITSET_WORDS; ++w) {
+      uint64_t word = bits[w];
+      while (word != 0) {
+        const int cell = w * 64 + __builtin_ctzll(word);
+        if (pos.combo(cell, side) == combo && may_play<R>(pos, cell, side)) return cell;
+        word &= word - 1;
+      }
+    }
+    return Position::NO_CELL;
+  }
 }
 
 // The result of steps a to c for the side to move.
@@ -83,12 +108,8 @@ inline Forced forced_by_fours(const Position& pos, int ply) {
     return f;
   }
   if (pos.combo_count(me, COMBO_F4) > 0) {
-    if (R != Rule::RENJU || me != BLACK) {
+    if (R != Rule::RENJU || me != BLACK || find_playable_four_cell<R>(pos, me, COMBO_F4) != Position::NO_CELL)
       f.value = win_at(ply + 3);
-    } else {
-      const int cell = find_four_cell(pos, me, COMBO_F4);
-      if (may_play<R>(pos, cell, me)) f.value = win_at(ply + 3);
-    }
   }
   return f;
 }

@@ -98,6 +98,13 @@ void PlusPlayer::set_memory_limit(int64_t max_memory_bytes) {
   match_.max_memory_bytes = max_memory_bytes;
 }
 
+void PlusPlayer::set_rule(Rule rule) {
+  if (rule == rule_) return;
+  rule_ = rule;
+  tree_.clear();
+  vct_.clear();
+}
+
 void PlusPlayer::set_match_info(const MatchInfo& info) {
   if (info.max_memory_bytes != match_.max_memory_bytes || tree_.table_bytes() == 0)
     set_memory_limit(info.max_memory_bytes);
@@ -145,14 +152,19 @@ bool PlusPlayer::find_move(const Engine& engine, int* x_out, int* y_out, MoveRep
   rep.elapsed_ms = clock_ms() - start;
   if (!found) {
     // Nothing in reach (an empty board, or only forbidden cells): the
-    // first empty cell from the centre outwards.
+    // first empty cell from the centre outwards that black may play in
+    // renju, and any empty cell when none is left.
     const int n = pos.size();
-    for (int r = 0; r <= n && !found; ++r)
-      for (int y = n / 2 - r; y <= n / 2 + r && !found; ++y)
-        for (int x = n / 2 - r; x <= n / 2 + r && !found; ++x)
-          if (pos.on_board(x, y) && pos.is_empty(Position::cell_of(x, y))) {
-            cell = Position::cell_of(x, y);
-            found = true;
+    const bool renju_black = rule_ == Rule::RENJU && pos.side_to_move() == BLACK;
+    for (int pass = renju_black ? 0 : 1; pass < 2 && !found; ++pass)
+      for (int r = 0; r <= n && !found; ++r)
+        for (int y = n / 2 - r; y <= n / 2 + r && !found; ++y)
+          for (int x = n / 2 - r; x <= n / 2 + r && !found; ++x) {
+            const int c = Position::cell_of(x, y);
+            if (pos.on_board(x, y) && pos.is_empty(c) && (pass == 1 || !is_forbidden(pos, c))) {
+              cell = c;
+              found = true;
+            }
           }
   }
   if (!found) return false;
@@ -161,17 +173,20 @@ bool PlusPlayer::find_move(const Engine& engine, int* x_out, int* y_out, MoveRep
 
 // 1. The fours decide: a five to make, an open four to make, a five to
 //    block.
+//    A five black may only block on a forbidden point is lost; black
+//    then plays the best of its other moves, never the forbidden one.
 template <Rule R>
 bool PlusPlayer::fours_decide(Position& pos, int* cell, MoveReport& rep) {
   const Forced forced = forced_by_fours<R>(pos, 0);
   if (forced.block == Position::NO_CELL && forced.value <= 0) return false;
+  if (forced.block != Position::NO_CELL && !may_play<R>(pos, forced.block, pos.side_to_move())) return false;
   rep.decision = MoveReport::Decision::FOURS;
   rep.value = forced.value;
   rep.moves = 1;
   if (forced.block != Position::NO_CELL)
     *cell = forced.block;
   else
-    *cell = find_four_cell(pos, pos.side_to_move(), forced.value == win_at(1) ? COMBO_FIVE : COMBO_F4);
+    *cell = find_playable_four_cell<R>(pos, pos.side_to_move(), forced.value == win_at(1) ? COMBO_FIVE : COMBO_F4);
   return true;
 }
 

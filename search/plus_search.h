@@ -78,7 +78,9 @@ class PlusPlayer {
   // A new game: the table and everything learnt is forgotten.
   void new_game();
   Rule rule() const { return rule_; }
-  void set_rule(Rule rule) { rule_ = rule; }
+  // The rule of the game; a change forgets what the tables learnt, which
+  // held under the other rule.
+  void set_rule(Rule rule);
   // Resizes the table for a memory limit, between searches: at once for
   // set_memory_limit, and for set_match_info when the limit changed or no
   // table was made yet.

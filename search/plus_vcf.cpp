@@ -47,7 +47,7 @@ int VcfSolver::attack(Position& pos, int fours_left, int* first) {
   // A five, an open four, or the opponent's four to block.
   const Forced forced = forced_by_fours<R>(pos, 0);
   if (forced.value > 0) {
-    *first = forced.value == win_at(1) ? find_four_cell(pos, me, COMBO_FIVE) : find_four_cell(pos, me, COMBO_F4);
+    *first = forced.value == win_at(1) ? find_playable_four_cell<R>(pos, me, COMBO_FIVE) : find_playable_four_cell<R>(pos, me, COMBO_F4);
     return plies_to_five(forced.value);
   }
   if (forced.value < 0 || fours_left <= 0) return 0;

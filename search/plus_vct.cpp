@@ -42,7 +42,7 @@ int VctSolver::attack(Position& pos, int depth, int* first) {
   const int me = pos.side_to_move();
   const Forced forced = forced_by_fours<R>(pos, 0);
   if (forced.value > 0) {
-    *first = forced.value == win_at(1) ? find_four_cell(pos, me, COMBO_FIVE) : find_four_cell(pos, me, COMBO_F4);
+    *first = forced.value == win_at(1) ? find_playable_four_cell<R>(pos, me, COMBO_FIVE) : find_playable_four_cell<R>(pos, me, COMBO_F4);
     return plies_to_five(forced.value);
   }
   if (forced.value < 0 || depth <= 0 || out_of_budget()) return 0;

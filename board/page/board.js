@@ -164,6 +164,13 @@ function draw(state) {
       el('text', { class: 'pv-number on-' + colour, x: at(x), y: at(y) }, svg).textContent = i + 1;
     }
   }
+  // Black's forbidden points in renju: a small cross on each.
+  for (const [x, y] of (state && state.forbidden) || []) {
+    const d = CELL * 0.18;
+    const mark = el('g', { class: 'forbidden', 'data-x': x, 'data-y': y }, svg);
+    el('line', { x1: at(x) - d, y1: at(y) - d, x2: at(x) + d, y2: at(y) + d }, mark);
+    el('line', { x1: at(x) - d, y1: at(y) + d, x2: at(x) + d, y2: at(y) - d }, mark);
+  }
   if (state && state.hint) {
     const [x, y] = state.hint;
     el('circle', { class: 'hint', id: 'hint-mark', cx: at(x), cy: at(y), r: CELL * 0.42 }, svg);
@@ -185,7 +192,9 @@ function sideName(side) { return side === 'engine' ? 'the engine' : 'you'; }
 function statusText(state) {
   const you = state.engine_first ? 'white' : 'black';
   switch (state.status) {
-    case 'player_won': return 'Your side (' + you + ') made five in a row!';
+    case 'player_won':
+      if (state.winning_line.length === 0) return 'The engine (black) played a forbidden point: you win.';
+      return 'Your side (' + you + ') made five in a row!';
     case 'engine_won': return 'The engine won.';
     case 'draw': return 'Draw: the board is full.';
     case 'thinking':
@@ -269,6 +278,7 @@ function settingsFromDialog() {
   const settings = {
     size: Number($('size').value),
     brain: $('brain').value,
+    rule: Number($('rule').value),
     engine_first: $('first').value === 'engine',
     time_ms: Number($('time-ms').value),
   };
@@ -288,12 +298,22 @@ function openNewGameDialog() {
   if (game) {
     $('size').value = game.size;
     if (game.brain) $('brain').value = game.brain;
+    if (game.rule !== undefined) $('rule').value = String(game.rule);
+    syncBrainToRule();
     $('time-ms').value = game.time_ms;
     $('fixed-depth').value = game.depth === null ? '' : game.depth;
   }
   $('new-game-dialog').showModal();
 }
 
+// The exact brain plays freestyle only.
+function syncBrainToRule() {
+  const freestyle = $('rule').value === '0';
+  $('brain').querySelector('option[value="exact"]').disabled = !freestyle;
+  if (!freestyle) $('brain').value = 'plus';
+}
+
+$('rule').addEventListener('change', syncBrainToRule);
 $('new-game').addEventListener('click', openNewGameDialog);
 $('cancel').addEventListener('click', () => $('new-game-dialog').close());
 $('new-game-form').addEventListener('submit', (event) => {
@@ -327,6 +347,7 @@ $('load-board').addEventListener('click', () => {
   if (game) {
     settings.size = game.size;
     settings.brain = game.brain;
+    if (game.rule !== undefined) settings.rule = game.rule;
     settings.time_ms = game.time_ms;
     if (game.depth !== null) settings.depth = game.depth; else delete settings.depth;
   }

@@ -89,6 +89,7 @@ TEST_F(Api, GameStateAndAMoveWithItsSearchReport) {
   EXPECT_EQ(fresh, (json{{"id", fresh["id"]},
                          {"size", 15},
                          {"brain", "plus"},
+                         {"rule", 0},
                          {"engine_first", false},
                          {"time_ms", 1000},
                          {"depth", nullptr},
@@ -98,6 +99,7 @@ TEST_F(Api, GameStateAndAMoveWithItsSearchReport) {
                          {"winning_line", json::array()},
                          {"watching", false},
                          {"hint", nullptr},
+                         {"forbidden", json::array()},
                          {"last_search", nullptr}}));
   const Answer got = call("GET", "/api/games/" + fresh["id"].dump());
   EXPECT_EQ(got.status, 200);
@@ -106,6 +108,15 @@ TEST_F(Api, GameStateAndAMoveWithItsSearchReport) {
 
   EXPECT_EQ(create({{"brain", "exact"}})["brain"], "exact");
   EXPECT_EQ(create({{"brain", "plus"}})["brain"], "plus");
+  // The rule, and in renju black's forbidden points: 3,0 would make six.
+  EXPECT_EQ(create({{"rule", 1}})["rule"], 1);
+  const json renju = create({{"rule", 4}, {"board", "BOARD\n0,0,2\n0,5,1\n1,0,2\n2,5,1\n2,0,2\n4,5,1\n4,0,2\n"
+                                                      "6,5,1\n5,0,2\n8,5,1\nDONE\n"}});
+  EXPECT_EQ(renju["rule"], 4);
+  EXPECT_EQ(renju["forbidden"], json::array({json::array({3, 0})}));
+  const Answer refused = call("POST", "/api/games/" + renju["id"].dump() + "/moves", R"({"x": 3, "y": 0})");
+  EXPECT_EQ(refused.status, 409);
+  EXPECT_EQ(refused.body, (json{{"error", "square 3,0 is forbidden to black in renju (an overline)"}}));
   const int id = create({{"size", 20}, {"time_ms", 200}})["id"];
   const std::string game = "/api/games/" + std::to_string(id);
   const Answer played = call("POST", game + "/moves", R"({"x": 10, "y": 10})");
@@ -191,6 +202,11 @@ TEST_F(Api, BadRequestsAreAnsweredAndChangeNothing) {
       {"POST", "/api/games", R"({"brain": 1})", 400, "\"brain\" must be \"plus\" or \"exact\""},
       {"POST", "/api/games", R"({"brain": "Plus"})", 400, "\"brain\" must be \"plus\" or \"exact\""},
       {"POST", "/api/games", R"({"board": 7})", 400, "\"board\" must be a string"},
+      {"POST", "/api/games", R"({"rule": 2})", 400, "\"rule\" must be 0 (five or more), 1 (exactly five) or 4 (renju)"},
+      {"POST", "/api/games", R"({"rule": "renju"})", 400,
+       "\"rule\" must be 0 (five or more), 1 (exactly five) or 4 (renju)"},
+      {"POST", "/api/games", R"({"rule": 4, "brain": "exact"})", 400,
+       "the exact brain plays freestyle only; the plus brain plays every rule"},
       {"POST", "/api/games", R"({"board": "7,7,1"})", 400, "board: the block must end with DONE"},
       {"POST", "/api/games", R"({"board": "7,7,1\n7,7,2\nDONE"})", 400, "stone 2 at 7,7 goes on an occupied square"},
       {"POST", "/api/games", R"({"size": 5, "board": "7,7,1\nDONE"})", 400, "stone 1 at 7,7 is off the 5x5 board"},

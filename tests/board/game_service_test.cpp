@@ -190,6 +190,68 @@ TEST(GameService, EnginesFiveAndALoadedFinishedGame) {
   EXPECT_EQ(ended.game.winning_line.size(), 6u);
 }
 
+TEST(GameService, TheGamesRuleDecidesItsFivesAndRenjuRefusesBlacksForbiddenPoints) {
+  GameService service;
+  auto with_rule = [](const std::string& moves, Rule rule, bool engine_first = false) {
+    NewGame g = position(15, moves, engine_first);
+    g.rule = rule;
+    return g;
+  };
+
+  // Exactly five: black's six is nothing, its exact five wins.
+  const GameView standard = created(service, with_rule(BLACK_OVERLINE_NEXT, Rule::STANDARD));
+  EXPECT_EQ(standard.rule, Rule::STANDARD);
+  EXPECT_TRUE(standard.forbidden.empty());
+  const Reply six = service.play(standard.id, {3, 3});
+  ASSERT_EQ(six.refusal, Refusal::NONE) << six.error;
+  EXPECT_TRUE(six.searching);
+  EXPECT_TRUE(six.game.winning_line.empty());
+  EXPECT_EQ(idle(service, standard.id).status, Status::PLAYING);
+  const char* black_four = "0,3 10,10 1,3 10,12 2,3 12,10 3,3 12,12 14,0 14,14";
+  for (const Rule rule : {Rule::STANDARD, Rule::RENJU}) {
+    const Reply five = service.play(created(service, with_rule(black_four, rule)).id, {4, 3});
+    EXPECT_EQ(five.game.status, Status::PLAYER_WON) << static_cast<int>(rule);
+    EXPECT_EQ(five.game.winning_line, squares("0,3 1,3 2,3 3,3 4,3"));
+  }
+
+  // Renju: black's overline is marked and refused, and changes nothing; a
+  // loaded board may not hold one either.
+  const GameView renju = created(service, with_rule(BLACK_OVERLINE_NEXT, Rule::RENJU));
+  EXPECT_EQ(renju.forbidden, squares("3,3"));
+  const Reply refused = service.play(renju.id, {3, 3});
+  EXPECT_EQ(refused.refusal, Refusal::CONFLICT);
+  EXPECT_EQ(refused.error, "square 3,3 is forbidden to black in renju (an overline)");
+  EXPECT_EQ(service.get(renju.id).game.stones, squares(BLACK_OVERLINE_NEXT));
+  const Reply loaded = service.create(with_rule(std::string(BLACK_OVERLINE_NEXT) + " 3,3", Rule::RENJU));
+  EXPECT_EQ(loaded.refusal, Refusal::BAD_INPUT);
+  EXPECT_EQ(loaded.error, "stone 11 at 3,3: square 3,3 is forbidden to black in renju (an overline)");
+
+  // White's six wins in renju, and is nothing under exactly five.
+  const char* white_overline_next = "10,10 0,3 10,12 1,3 12,10 2,3 12,12 4,3 14,14 5,3 14,0";
+  const Reply white_six = service.play(created(service, with_rule(white_overline_next, Rule::RENJU, true)).id, {3, 3});
+  EXPECT_EQ(white_six.game.status, Status::PLAYER_WON);
+  EXPECT_EQ(white_six.game.winning_line.size(), 6u);
+  const GameId no_five = created(service, with_rule(white_overline_next, Rule::STANDARD, true)).id;
+  EXPECT_TRUE(service.play(no_five, {3, 3}).searching);
+  idle(service, no_five);
+
+  // The exact brain plays freestyle only.
+  NewGame exact = with_rule("", Rule::RENJU);
+  exact.brain = BrainKind::EXACT;
+  EXPECT_EQ(service.create(exact).error, "the exact brain plays freestyle only; the plus brain plays every rule");
+
+  // The plus brain as black in renju: white's four on the diagonal from
+  // 3,3 can only be blocked at 7,7, where black would make two open
+  // threes. It plays elsewhere, and white's five there ends the game.
+  const GameView blocked =
+      created(service, with_rule("2,2 3,3 7,5 4,4 7,6 5,5 8,7 6,6 9,7 0,14", Rule::RENJU, true));
+  EXPECT_NE(std::find(blocked.forbidden.begin(), blocked.forbidden.end(), Square{7, 7}), blocked.forbidden.end());
+  const GameView answered = idle(service, blocked.id);
+  ASSERT_EQ(answered.stones.size(), 11u);
+  EXPECT_NE(answered.stones.back(), (Square{7, 7}));
+  EXPECT_EQ(service.play(blocked.id, {7, 7}).game.status, Status::PLAYER_WON);
+}
+
 // 5 x 5 without a five anywhere:    B B W W B
 //                                   W W B B W
 //                                   B B W W B

@@ -26,4 +26,11 @@ inline bool is_known_reply(std::string_view reply) {
   return reply.starts_with("Set Depth to ") && reply.ends_with(".");
 }
 
+// The plus brain's answer to an INFO rule value it does not play.
+inline bool is_rule_message(std::string_view reply) {
+  return reply.starts_with("MESSAGE rule ") &&
+         reply.find(" is not played here; rules played: 0 (five or more), 1 (exactly five), 4 (renju); the game "
+                    "stays at rule ") != std::string_view::npos;
+}
+
 }  // namespace quorlith::test_support

@@ -167,6 +167,79 @@ class TimeAccounting(unittest.TestCase):
         self.assertIn("match clock at -150 ms", clock.charge(100))
 
 
+def board_of(rows):
+    """A board dict from rows of 'x' (black, side 0), 'o' (white) and '.'."""
+    return {(x, y): 0 if c == "x" else 1 for y, row in enumerate(rows) for x, c in enumerate(row) if c in "xo"}
+
+
+class Referee(unittest.TestCase):
+    def test_what_makes_a_five_under_each_rule(self):
+        five = board_of(["xxxx....."])
+        six = board_of(["xxxx.x..."])
+        for rule, black_six, white_six in ((0, True, True), (1, False, False), (4, False, True)):
+            with self.subTest(rule=rule):
+                for who in (0, 1):
+                    mine = {sq: who for sq in five}
+                    self.assertTrue(qm.makes_five(mine, 9, 4, 0, who, rule))
+                    longer = {sq: who for sq in six}
+                    self.assertEqual(qm.makes_five(longer, 9, 4, 0, who, rule), white_six if who else black_six)
+
+    def test_rule_values_played(self):
+        self.assertEqual([qm.rule_played(v) for v in range(9)], [0, 1, 0, 1, 4, None, 4, None, None])
+        self.assertIsNone(qm.rule_played(-1))
+
+    def test_forbidden_points_worked_by_hand(self):
+        # The square tested is (7, 7) in each.
+        pad = ["." * 15] * 3
+        cases = [
+            ("two open threes", pad + ["." * 15, "." * 15, ".......x", ".......x", ".......+xx"], True),
+            ("one three closed by white", pad + ["." * 15, ".......o", ".......x", ".......x", ".......+xx"], False),
+            ("four and three", pad + ["." * 15, ".......x", ".......x", ".......x", ".......+xx"], False),
+            ("two fours", pad + ["." * 15, ".......x", ".......x", ".......x", "......o+xxx"], True),
+            ("two fours on one line", pad + ["." * 15] * 4 + ["....x.x+x.x"], True),
+            ("a straight four", pad + ["." * 15] * 4 + [".....xx+x"], False),
+            ("overline", pad + ["." * 15] * 4 + ["....xxx+xx"], True),
+            ("a five beats an overline", ["." * 15, ".......x", ".......x"] + [".......x"] * 4 + ["....xxx+x"], False),
+            # The three across has one straight four, from (6,7), which is a
+            # double four once (7,7) stands: no three, so one three only.
+            ("a three whose straight four is forbidden",
+             pad + ["......x", "......x", "......x", "." * 15, ".......+xx.o", ".......x", ".......x"], False),
+            ("the same where it is allowed",
+             pad + ["." * 15] * 4 + [".......+xx.o", ".......x", ".......x"], True),
+        ]
+        for name, rows, expected in cases:
+            with self.subTest(name=name):
+                self.assertEqual(rows[7][7], "+")
+                board = board_of(rows)
+                before = dict(board)
+                self.assertEqual(qm.forbidden(board, 15, 7, 7), expected)
+                self.assertEqual(board, before)
+
+    def test_the_rule_decides_one_game(self):
+        # Black to move plays the first empty square, 3,0: six in a row.
+        # Freestyle: a five; exactly five: nothing, the game goes on;
+        # renju: an overline, and black loses on it.
+        opening = [(0, 0), (0, 5), (1, 0), (2, 5), (2, 0), (4, 5), (4, 0), (6, 5), (5, 0), (8, 5)]
+        with tempfile.TemporaryDirectory() as folder:
+            for rule, reason, score in ((0, "five", 1.0), (4, "forbidden", 0.0), (5, None, None), (1, None, None)):
+                if rule == 5:
+                    continue  # refused by the options, below
+                with self.subTest(rule=rule):
+                    records = [os.path.join(folder, f"{rule}-{i}") for i in (0, 1)]
+                    sides = [qm.Side(fake("--record", records[i]), name, 5000, 600000)
+                             for i, name in enumerate(("black", "white"))]
+                    r = qm.play_game(sides, opening, 0, qm.Settings(9, 100, 1000000, rule))
+                    self.assertEqual(r["rule"], rule)
+                    if reason:
+                        self.assertEqual((r["reason"], r["score"], r["plies"], r["moves"]), (reason, score, 1, "3,0"))
+                    else:
+                        self.assertGreater(r["plies"], 1)
+                        self.assertIn(r["reason"], ("five", "draw"))
+                    for record in records:
+                        with open(record) as f:
+                            self.assertIn(f"INFO rule {rule}", f.read().splitlines())
+
+
 class Runner(unittest.TestCase):
     def setUp(self):
         self.folder = tempfile.TemporaryDirectory()
@@ -312,6 +385,8 @@ class CommandLine(unittest.TestCase):
                 (["--openings", openings, "--size", "20", "--sprt", "--elo0", "0"], "needs --elo0 and --elo1"),
                 (["--openings", openings, "--size", "20", "--max-games", "10"], "go with --sprt"),
                 (["--openings", os.path.join(folder, "none.txt")], "cannot read openings"),
+                (["--openings", openings, "--size", "20", "--rule", "8"], "--rule must be 0"),
+                (["--openings", openings, "--size", "20", "--rule", "5"], "--rule must be 0"),
             ]
             for options, message in cases:
                 with self.subTest(options=options):
