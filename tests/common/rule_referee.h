@@ -116,45 +116,10 @@ class RuleReferee {
 };
 
 // Does `attacker` win by continuous fours within `fours` attacking stones
-// under the referee's rule, with `attacker` to move? Every four it may play
-// is tried (only `first`, when given, as the first stone); the defender's
-// block is forced, a five point of its own wins for it first, and a block
-// black may not play loses for black.
+// under the referee's rule? (brute_force_vcf, with the referee's forbidden
+// points.)
 inline bool rule_vcf(RuleReferee& b, int fours, int attacker, const Sq* first = nullptr) {
-  const int a = attacker;
-  const int d = 1 - a;
-  if (first != nullptr ? b.empty(first->x, first->y) && b.makes_five(*first, a) : !b.five_points(a).empty())
-    return true;
-  const std::vector<Sq> threats = b.five_points(d);
-  if (threats.size() >= 2 || fours <= 0) return false;
-  std::vector<Sq> tries;
-  if (first != nullptr) {
-    if (b.empty(first->x, first->y) && (threats.empty() || threats[0] == *first)) tries.push_back(*first);
-  } else if (threats.size() == 1) {
-    tries.push_back(threats[0]);
-  } else {
-    for (int y = 0; y < b.size(); ++y)
-      for (int x = 0; x < b.size(); ++x)
-        if (b.empty(x, y) && b.makes_four(Sq{x, y}, a)) tries.push_back(Sq{x, y});
-  }
-  for (const Sq m : tries) {
-    if (!b.makes_four(m, a) || b.forbidden(m, a)) continue;
-    b.put(m, a);
-    bool won = false;
-    if (b.five_points(d).empty()) {
-      const std::vector<Sq> fives = b.five_points(a);
-      if (fives.size() >= 2 || b.forbidden(fives[0], d)) {
-        won = true;
-      } else {
-        b.put(fives[0], d);
-        won = rule_vcf(b, fours - 1, a);
-        b.lift(fives[0]);
-      }
-    }
-    b.lift(m);
-    if (won) return true;
-  }
-  return false;
+  return brute_force_vcf(b, fours, attacker, first);
 }
 
 // Replays the side to move's claimed win under the referee's rule against

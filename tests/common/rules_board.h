@@ -157,10 +157,19 @@ class RulesBoard {
 // with `attacker` to move (whoever the history says moves next)? Every
 // empty cell that makes a four is tried (only `first`, when given, as the
 // first stone); the defender's reply is forced, and a five point of the
-// defender's own wins for it first.
-inline bool brute_force_vcf(RulesBoard& b, int fours, int attacker, const Sq* first = nullptr) {
+// defender's own wins for it first. On a board that has forbidden points
+// (a referee of renju), the attacker never plays one, and a block the
+// defender may not play wins for the attacker.
+template <class Board>
+bool brute_force_vcf(Board& b, int fours, int attacker, const Sq* first = nullptr) {
   const int a = attacker;
   const int d = 1 - a;
+  auto forbidden = [&b](Sq c, int side) {
+    if constexpr (requires { b.forbidden(c, side); })
+      return b.forbidden(c, side);
+    else
+      return false;
+  };
   if (first != nullptr ? b.empty(first->x, first->y) && b.makes_five(*first, a) : !b.five_points(a).empty())
     return true;
   const std::vector<Sq> threats = b.five_points(d);
@@ -176,12 +185,12 @@ inline bool brute_force_vcf(RulesBoard& b, int fours, int attacker, const Sq* fi
         if (b.empty(x, y) && b.makes_four(Sq{x, y}, a)) tries.push_back(Sq{x, y});
   }
   for (const Sq m : tries) {
-    if (!b.makes_four(m, a)) continue;
+    if (!b.makes_four(m, a) || forbidden(m, a)) continue;
     b.put(m, a);
     bool won = false;
-    const std::vector<Sq> fives = b.five_points(a);
     if (b.five_points(d).empty()) {  // else the defender makes five first
-      if (fives.size() >= 2) {
+      const std::vector<Sq> fives = b.five_points(a);
+      if (fives.size() >= 2 || forbidden(fives[0], d)) {
         won = true;
       } else {
         b.put(fives[0], d);

@@ -21,22 +21,6 @@ namespace {
 constexpr int SEARCH_DEPTH = 6;
 constexpr int PUZZLE_DEPTH = 4;
 
-struct BrainMove {
-  Sq square;
-  plus::MoveReport report;
-};
-
-BrainMove brain_move(plus::PlusPlayer& player, EngineMirror& mirror, const RulesBoard& b, int depth = SEARCH_DEPTH) {
-  Engine& e = mirror.follow(b);
-  e.max_depth = depth;
-  const plus::TimePlan untimed;
-  BrainMove m{};
-  int x = -1, y = -1;
-  EXPECT_TRUE(player.find_move(e, &x, &y, &m.report, nullptr, &untimed));
-  m.square = Sq{x, y};
-  return m;
-}
-
 TEST(PlusVcf, FindsEveryShortWinByFoursAndEachClaimHolds) {
   std::mt19937 random(7);
   auto player = std::make_unique<plus::PlusPlayer>();
@@ -93,7 +77,7 @@ TEST(PlusBrain, NeverMissesAWinByFours) {
     if (!test_support::brute_force_vcf(b, 3)) continue;
     ++wins;
     player->new_game();
-    const BrainMove m = brain_move(*player, mirror, b);
+    const BrainMove m = brain_move(*player, mirror, b, SEARCH_DEPTH);
     ASSERT_TRUE(m.report.decision == plus::MoveReport::Decision::OWN_VCF ||
                 m.report.decision == plus::MoveReport::Decision::FOURS)
         << "round " << round;

@@ -18,22 +18,6 @@ using test_support::RuleReferee;
 
 constexpr int SEARCH_DEPTH = 6;
 
-struct BrainMove {
-  Sq square;
-  plus::MoveReport report;
-};
-
-BrainMove brain_move(plus::PlusPlayer& player, EngineMirror& mirror, const RulesBoard& b, int depth = SEARCH_DEPTH) {
-  Engine& e = mirror.follow(b);
-  e.max_depth = depth;
-  const plus::TimePlan untimed;
-  BrainMove m{};
-  int x = -1, y = -1;
-  EXPECT_TRUE(player.find_move(e, &x, &y, &m.report, nullptr, &untimed));
-  m.square = Sq{x, y};
-  return m;
-}
-
 const char* rule_name(Rule rule) { return rule == Rule::STANDARD ? "exactly five" : "renju"; }
 
 TEST(PlusRules, NeverMissesAWinByFours) {
@@ -50,7 +34,7 @@ TEST(PlusRules, NeverMissesAWinByFours) {
       if (!rule_vcf(ref, 3, me)) continue;
       ++wins[me];
       player->new_game();
-      const BrainMove m = brain_move(*player, mirror, b);
+      const BrainMove m = brain_move(*player, mirror, b, SEARCH_DEPTH);
       ASSERT_TRUE(m.report.decision == plus::MoveReport::Decision::OWN_VCF ||
                   m.report.decision == plus::MoveReport::Decision::FOURS)
           << rule_name(rule) << " round " << round;
@@ -137,7 +121,7 @@ TEST(PlusRules, WhiteWinsThroughAForbiddenPoint) {
     auto player = std::make_unique<plus::PlusPlayer>();
     player->set_rule(rule);
     EngineMirror mirror(15);
-    const BrainMove m = brain_move(*player, mirror, b);
+    const BrainMove m = brain_move(*player, mirror, b, SEARCH_DEPTH);
     if (rule == Rule::RENJU) {
       EXPECT_EQ(m.square, (Sq{6, 6}));
       EXPECT_EQ(m.report.decision, plus::MoveReport::Decision::OWN_VCF);

@@ -3,6 +3,8 @@
 // oracles that let the solver or the plus brain answer the referee.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <optional>
 #include <random>
@@ -83,6 +85,24 @@ inline RulesBoard quiet_threat_position(std::mt19937& random, int size, int ston
     RulesBoard b = random_threat_position(random, size, stones);
     if (b.five_points(0).empty() && b.five_points(1).empty()) return b;
   }
+}
+
+// The plus brain's move and report at a fixed depth, without a clock, so
+// that every run takes the same path.
+struct BrainMove {
+  Sq square;
+  plus::MoveReport report;
+};
+
+inline BrainMove brain_move(plus::PlusPlayer& player, EngineMirror& mirror, const RulesBoard& b, int depth) {
+  Engine& e = mirror.follow(b);
+  e.max_depth = depth;
+  const plus::TimePlan untimed;
+  BrainMove m{};
+  int x = -1, y = -1;
+  EXPECT_TRUE(player.find_move(e, &x, &y, &m.report, nullptr, &untimed));
+  m.square = Sq{x, y};
+  return m;
 }
 
 // The plus brain at a fixed depth, without a clock, as the attacker: its
