@@ -43,8 +43,9 @@ async function settle() {
 test('the board API answers with the same states and errors', () => {
   const made = ask('POST', '/api/games', {});
   assert.strictEqual(made.status, 201);
-  assert.deepStrictEqual(Object.keys(made.data).sort(), ['brain', 'depth', 'engine_first', 'hint', 'id', 'last_search',
-    'size', 'status', 'stones', 'time_ms', 'to_move', 'watching', 'winning_line']);
+  assert.deepStrictEqual(Object.keys(made.data).sort(), ['brain', 'depth', 'engine_first', 'forbidden', 'hint', 'id',
+    'last_search', 'rule', 'size', 'status', 'stones', 'time_ms', 'to_move', 'watching', 'winning_line']);
+  assert.strictEqual(made.data.rule, 0);
   assert.strictEqual(made.data.brain, 'plus');
   assert.strictEqual(made.data.status, 'playing');
   const game = '/api/games/' + made.data.id;
@@ -52,6 +53,9 @@ test('the board API answers with the same states and errors', () => {
     ['POST', '/api/games', '{"size": ', 400, 'the body is not valid JSON'],
     ['POST', '/api/games', '{"brain": "strong"}', 400, '"brain" must be "plus" or "exact"'],
     ['POST', '/api/games', '{"size": 33}', 400, 'size must be from 5 to 32'],
+    ['POST', '/api/games', '{"rule": 2}', 400, '"rule" must be 0 (five or more), 1 (exactly five) or 4 (renju)'],
+    ['POST', '/api/games', '{"rule": 4, "brain": "exact"}', 400,
+      'the exact brain plays freestyle only; the plus brain plays every rule'],
     ['POST', game + '/moves', '{"x": 15, "y": 0}', 400, 'square 15,0 is off the 15x15 board'],
     ['POST', game + '/moves', '{"x": 1}', 400, '"x" and "y" are required integers'],
     ['POST', game + '/undo', '', 409, 'there is no stone of yours to take back'],
