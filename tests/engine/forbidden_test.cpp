@@ -18,7 +18,7 @@ namespace {
 using test_support::SlowRenjuBoard;
 
 // Stones are drawn in the top-left corner of a 32 x 32 board; the side
-// that has fewer gets the stones it lacks far away on the bottom row,
+// that has fewer gets the stones it lacks far away on the bottom rows,
 // every other cell, so that the board's stones alternate from black.
 constexpr int BOARD = 32;
 constexpr int FAR_ROW = BOARD - 1;
@@ -37,7 +37,7 @@ void place_all(Position& pos, Stones stones) {
     if (next < list.size()) {
       pos.make_move(list[next++]);
     } else {
-      pos.make_move(Position::cell_of(2 * far, FAR_ROW - 2 * (far / 16)));
+      pos.make_move(Position::cell_of(2 * (far % 16), FAR_ROW - 2 * (far / 16)));
       ++far;
     }
   }
