@@ -161,6 +161,20 @@ constexpr BenchPosition SOLVER_SUITE[] = {
 
 constexpr int64_t SOLVER_NODE_LIMIT = 3'000'000;
 
+// The end of one pass over the suite: its totals, under the clock its worst
+// overrun, and without it whether the pass placed as many stones per
+// position as the first. False when it did not: the search kept state it
+// should have forgotten.
+bool finish_pass(int pass, bool timed, int64_t nodes, int64_t ms, int64_t worst_overrun, const char* overrun_label,
+                 const std::vector<int64_t>& counts, std::vector<int64_t>& first_pass) {
+  std::printf("Total nodes %" PRId64 "  ms %" PRId64 "  nps %" PRId64 "\n", nodes, ms, per_second(nodes, ms));
+  if (timed) std::printf("%s: %" PRId64 " ms\n", overrun_label, worst_overrun);
+  const bool same = timed || pass == 0 || counts == first_pass;
+  if (!same) std::printf("Pass %d differs from pass 1: stale search state\n", pass + 1);
+  if (pass == 0) first_pass = counts;
+  return same;
+}
+
 const char* decision_name(quorlith::plus::MoveReport::Decision d) {
   using D = quorlith::plus::MoveReport::Decision;
   switch (d) {
@@ -218,14 +232,9 @@ int run_plus(int depth, int64_t budget_ms, int repeat) {
       }
       std::printf("\n");
     }
-    std::printf("Total nodes %" PRId64 "  ms %" PRId64 "  nps %" PRId64 "\n", nodes_sum, ms_sum,
-                per_second(nodes_sum, ms_sum));
-    if (timed) std::printf("Largest overrun past the budget: %" PRId64 " ms\n", worst_overrun);
-    if (!timed && pass > 0 && counts != first_pass) {
-      std::printf("Pass %d differs from pass 1: stale search state\n", pass + 1);
+    if (!finish_pass(pass, timed, nodes_sum, ms_sum, worst_overrun, "Largest overrun past the budget", counts,
+                     first_pass))
       status = 1;
-    }
-    if (pass == 0) first_pass = counts;
     total = nodes_sum;
   }
 
@@ -334,14 +343,8 @@ int main(int argc, char** argv) {
       }
       std::printf("\n");
     }
-    std::printf("Total nodes %" PRId64 "  ms %" PRId64 "  nps %" PRId64 "\n", total_nodes, total_ms,
-                per_second(total_nodes, total_ms));
-    if (timed) std::printf("Largest overrun: %" PRId64 " ms\n", worst_overrun);
-    if (!timed && pass > 0 && counts != first_pass) {
-      std::printf("Pass %d differs from pass 1: stale search state\n", pass + 1);
+    if (!finish_pass(pass, timed, total_nodes, total_ms, worst_overrun, "Largest overrun", counts, first_pass))
       status = 1;
-    }
-    if (pass == 0) first_pass = counts;
     if (!timed && pass + 1 == repeat) std::printf("Bench: %" PRId64 "\n", total_nodes);
   }
   return status;
