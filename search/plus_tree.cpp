@@ -47,6 +47,10 @@ struct ReductionTable {
 };
 const ReductionTable REDUCTIONS;
 
+// A node without a table move is searched one ply shallower from this
+// depth on.
+constexpr int UNKNOWN_NODE_REDUCE_FROM_DEPTH = 4;
+
 // Ordering: the table's move first; then the move score; killers and the
 // history only order moves of equal score.
 constexpr int32_t TABLE_MOVE_KEY = INT32_MAX;
@@ -116,7 +120,8 @@ int32_t Tree::leaf(Position& pos, int ply) {
 // One node, in steps:
 //   1. the clock; 2. fours decide (a five to make, a five to stop, an open
 //   four to make); 3. no value can beat the nearest five; 4. the horizon:
-//   a leaf, unless a five must be stopped; 5. the table; 6. the static
+//   a leaf, unless a five must be stopped; 5. the table, and a ply less
+//   where it has no move for a deep node; 6. the static
 //   evaluation and, at the last plies of a node that answers nothing, a
 //   cut when it is far above beta; 7. the moves: the block, the answers to
 //   an open three, or every move in reach; 8. each move in order, with
@@ -159,6 +164,11 @@ int32_t Tree::node(Position& pos, int32_t alpha, int32_t beta, int depth, int pl
          (entry->bound() == BOUND_UPPER && v <= alpha)))
       return v;
   }
+  // A node deep enough to matter that the table knows nothing of is
+  // searched a ply shallower: its moves are ordered by score alone, so a
+  // full-depth search would mostly be spent on the wrong ones, and the
+  // next iteration finds it again with a move to try first.
+  if (depth >= UNKNOWN_NODE_REDUCE_FROM_DEPTH && table_move == Position::NO_CELL && !blocking) --depth;
 
   // 6. The static evaluation.
   const int me = pos.side_to_move();
