@@ -165,8 +165,12 @@ inline void Position::relook_line(int cell, int k, Undo& undo, const uint8_t* li
   c.pattern[k] = now;
   bool four_changed = false;
   for (int side = 0; side < 2; ++side) {
-    --line_count_[side][(before >> (4 * side)) & 15];
-    ++line_count_[side][(now >> (4 * side)) & 15];
+    // A side whose pattern on this line stays keeps its combo too.
+    const int was = (before >> (4 * side)) & 15;
+    const int is = (now >> (4 * side)) & 15;
+    if (was == is) continue;
+    --line_count_[side][was];
+    ++line_count_[side][is];
     const uint8_t combo = combo_table[side][combo_index(c.pattern, side)];
     const uint8_t old = c.combo[side];
     if (combo == old) continue;
