@@ -33,7 +33,7 @@ constexpr int32_t MOVE_MARGIN_PER_PLY = 150;
 constexpr std::array<int, 7> QUIET_MOVES_AT_DEPTH = {0, 5, 8, 12, 17, 23, 30};
 
 // Late-move reductions: from the second move on, a quiet move is searched
-// shallower by about 1/2 + ln(depth) ln(moves) / 1.5, and again at full
+// shallower by about 1/2 + ln(depth) ln(moves) / 2, and again at full
 // depth when it beats alpha.
 constexpr int REDUCE_FROM_MOVE = 1;
 constexpr int REDUCE_FROM_DEPTH = 2;
@@ -42,7 +42,7 @@ struct ReductionTable {
   ReductionTable() {
     for (int d = 0; d < 64; ++d)
       for (int m = 0; m < 64; ++m)
-        r[d][m] = static_cast<int8_t>(d == 0 || m == 0 ? 0 : std::lround(0.5 + std::log(d) * std::log(m) / 1.5));
+        r[d][m] = static_cast<int8_t>(d == 0 || m == 0 ? 0 : std::lround(0.5 + std::log(d) * std::log(m) / 2.0));
   }
 };
 const ReductionTable REDUCTIONS;
