@@ -8,8 +8,8 @@
 //   c. otherwise an open four to make (or two fours) wins in three.
 // Then the opponent's open threes: where the opponent has a cell that
 // makes an open four, the only moves that do not lose at once are the
-// cells where it could make any four (they break its threes) and our own
-// fours. Otherwise every empty cell with a stone in reach is a move,
+// cells where it could make any four (they break its threes; under renju
+// black's forbidden fours count too) and our own fours. Otherwise every empty cell with a stone in reach is a move,
 // ranked by its move score.
 #pragma once
 
@@ -120,24 +120,41 @@ inline bool must_answer_three(const Position& pos) {
   return pos.combo_count(1 - pos.side_to_move(), COMBO_F4) > 0;
 }
 
+// Under renju black's four cells leave out its forbidden points, yet a
+// white stone on one of them still breaks a three whose four would run
+// through it. Adds to `answers` every empty cell on a line of a black
+// open-four cell where black's stone would make a four on that line.
+inline void add_black_line_fours(const Position& pos, uint64_t* answers) {
+  for_each_cell(pos.four_cells(BLACK), [&](int threat) {
+    if (pos.combo(threat, BLACK) != COMBO_F4) return;
+    for (int k = 0; k < 4; ++k) {
+      if (pos.pattern(threat, k, BLACK) < LINE_B4) continue;
+      for (int s = -MAX_HALF_LINE; s <= MAX_HALF_LINE; ++s) {
+        const int cell = threat + s * Position::STEP[k];
+        if (pos.is_empty(cell) && pos.pattern(cell, k, BLACK) >= LINE_B4)
+          answers[cell >> 6] |= uint64_t{1} << (cell & 63);
+      }
+    }
+  });
+}
+
 // The answers to the opponent's open threes: every cell where it makes a
-// four, and every cell where the side to move does. Scored; returns the
-// count.
+// four (a forbidden one too, under renju), and every cell where the side
+// to move does. Scored; returns the count.
 template <Rule R>
 inline int answers_to_three(const Position& pos, PlusMove* out) {
   const int me = pos.side_to_move();
   const uint64_t* mine = pos.four_cells(me);
   const uint64_t* theirs = pos.four_cells(1 - me);
-  int count = 0;
-  for (int w = 0; w < Position::BITSET_WORDS; ++w) {
-    uint64_t word = mine[w] | theirs[w];
-    while (word != 0) {
-      const int cell = w * 64 + __builtin_ctzll(word);
-      word &= word - 1;
-      if (!may_play<R>(pos, cell, me)) continue;
-      out[count++] = PlusMove{cell, move_score(pos, cell)};
-    }
+  uint64_t answers[Position::BITSET_WORDS];
+  for (int w = 0; w < Position::BITSET_WORDS; ++w) answers[w] = mine[w] | theirs[w];
+  if constexpr (R == Rule::RENJU) {
+    if (me == WHITE) add_black_line_fours(pos, answers);
   }
+  int count = 0;
+  for_each_cell(answers, [&](int cell) {
+    if (may_play<R>(pos, cell, me)) out[count++] = PlusMove{cell, move_score(pos, cell)};
+  });
   return count;
 }
 

@@ -2,9 +2,12 @@
 // referee's brute force over random positions: it never misses a win by
 // fours the rule gives it, never walks into one it could avoid, and as
 // black in renju never plays a forbidden point. Fixed depth, no clock.
+// Under every rule, the answers it tries against an open three leave out
+// no stone that would stop it.
 #include <gtest/gtest.h>
 
 #include <random>
+#include <vector>
 
 #include "common/rule_referee.h"
 #include "search/search_helpers.h"
@@ -18,7 +21,9 @@ using test_support::RuleReferee;
 
 constexpr int SEARCH_DEPTH = 6;
 
-const char* rule_name(Rule rule) { return rule == Rule::STANDARD ? "exactly five" : "renju"; }
+const char* rule_name(Rule rule) {
+  return rule == Rule::FREESTYLE ? "freestyle" : rule == Rule::STANDARD ? "exactly five" : "renju";
+}
 
 TEST(PlusRules, NeverMissesAWinByFours) {
   for (const Rule rule : {Rule::STANDARD, Rule::RENJU}) {
@@ -80,6 +85,50 @@ TEST(PlusRules, NeverWalksIntoAWinByFours) {
         }
     }
     EXPECT_GE(threatened, 25) << rule_name(rule);
+  }
+}
+
+// Facing a cell where the opponent makes an open four or two fours, the
+// searches try only the answers: every other stone the side may play
+// leaves the opponent such a cell, and our fours are always among them.
+template <Rule R>
+void expect_only_answers_stop_the_threat(quorlith::Position& pos, int round) {
+  const int me = pos.side_to_move();
+  const int opp = 1 - me;
+  plus::PlusMove moves[plus::MAX_MOVES];
+  const int count = plus::answers_to_three<R>(pos, moves);
+  std::vector<bool> answer(quorlith::Position::CELL_COUNT);
+  for (int i = 0; i < count; ++i) answer[moves[i].cell] = true;
+  for (int y = 0; y < pos.size(); ++y)
+    for (int x = 0; x < pos.size(); ++x) {
+      const int cell = quorlith::Position::cell_of(x, y);
+      if (!pos.is_empty(cell) || answer[cell] || !plus::may_play<R>(pos, cell, me)) continue;
+      ASSERT_LT(pos.combo(cell, me), COMBO_B4) << rule_name(R) << " round " << round << ": our four " << x << "," << y;
+      pos.make_move<R>(cell);
+      const bool threat_stands = pos.combo_count(opp, COMBO_F4) > 0;
+      pos.undo_move<R>();
+      ASSERT_TRUE(threat_stands) << rule_name(R) << " round " << round << ": " << x << "," << y << " stops it";
+    }
+}
+
+TEST(PlusRules, EveryStoneOutsideTheAnswersLeavesTheThreat) {
+  for (const Rule rule : {Rule::FREESTYLE, Rule::STANDARD, Rule::RENJU}) {
+    std::mt19937 random(61);
+    auto player = std::make_unique<plus::PlusPlayer>();
+    player->set_rule(rule);
+    EngineMirror mirror(15);
+    int facing = 0;
+    for (int round = 0; round < 300; ++round) {
+      const RulesBoard b = quiet_threat_position(random, 15, 10 + round % 24);
+      quorlith::Position& pos = player->follow(mirror.follow(b));
+      if (!plus::must_answer_three(pos)) continue;
+      ++facing;
+      if (rule == Rule::FREESTYLE) expect_only_answers_stop_the_threat<Rule::FREESTYLE>(pos, round);
+      if (rule == Rule::STANDARD) expect_only_answers_stop_the_threat<Rule::STANDARD>(pos, round);
+      if (rule == Rule::RENJU) expect_only_answers_stop_the_threat<Rule::RENJU>(pos, round);
+      if (HasFatalFailure()) return;
+    }
+    EXPECT_GE(facing, 50) << rule_name(rule);
   }
 }
 
