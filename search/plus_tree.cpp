@@ -107,8 +107,13 @@ void Tree::update_pv(int ply, int cell) {
   f.pv_length = child.pv_length + 1;
 }
 
+// A leaf is valued by the evaluation, or as a win where the side to move
+// wins by fours. A value at or above beta already cuts the node above, and
+// a win would cut it the same way, so the fours are only tried below beta.
 template <Rule R>
-int32_t Tree::leaf(Position& pos, int ply) {
+int32_t Tree::leaf(Position& pos, int32_t beta, int ply) {
+  const int32_t eval = evaluate(pos);
+  if (eval >= beta) return eval;
   const int me = pos.side_to_move();
   const bool has_four = pos.combo_count(me, COMBO_B4) + pos.combo_count(me, COMBO_B4_PLUS) +
                             pos.combo_count(me, COMBO_B4F3) > 0;
@@ -117,7 +122,7 @@ int32_t Tree::leaf(Position& pos, int ply) {
     nodes_ += vcf_.nodes();
     if (plies > 0) return win_at(ply + plies);
   }
-  return evaluate(pos);
+  return eval;
 }
 
 // One node, in steps:
@@ -153,7 +158,7 @@ int32_t Tree::node(Position& pos, int32_t alpha, int32_t beta, int depth, int pl
 
   // 4. The horizon.
   if (ply >= MAX_TREE_PLY) return evaluate(pos);
-  if (depth <= 0 && !blocking) return leaf<R>(pos, ply);
+  if (depth <= 0 && !blocking) return leaf<R>(pos, beta, ply);
 
   // 5. The table.
   const uint64_t hash = pos.hash();

@@ -82,7 +82,7 @@ class Tree {
   template <Rule R, bool PV>
   int32_t node(Position& pos, int32_t alpha, int32_t beta, int depth, int ply);
   template <Rule R>
-  int32_t leaf(Position& pos, int ply);
+  int32_t leaf(Position& pos, int32_t beta, int ply);
   template <Rule R>
   int32_t root_iteration(Position& pos, RootMove* root, int count, int depth, int32_t alpha, int32_t beta,
                          int* best);
