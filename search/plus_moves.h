@@ -9,8 +9,8 @@
 // Then the opponent's open threes: where the opponent has a cell that
 // makes an open four, the only moves that do not lose at once are the
 // cells where it could make any four (they break its threes; under renju
-// black's forbidden fours count too) and our own fours. Otherwise every empty cell with a stone in reach is a move,
-// ranked by its move score.
+// black's forbidden fours count too) and our own fours. Otherwise every
+// empty cell with a stone in reach is a move, ranked by its move score.
 #pragma once
 
 #include <cstdint>
